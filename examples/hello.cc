@@ -1,0 +1,2 @@
+// A minimal extension source.
+extern "C" int zrv_hello(void) { return 42; }

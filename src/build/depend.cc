@@ -1,0 +1,99 @@
+// Make dependency files.
+#include "build/depend.h"
+
+#include "driver/messages.h"
+#include "driver/runner.h"
+#include "driver/text_rules.h"
+#include "platform/wrappers.h"
+
+namespace {
+
+#ifdef _WIN32
+inline int next_char(std::FILE* stream) { return _fgetc_nolock(stream); }
+#else
+inline int next_char(std::FILE* stream) { return getc_unlocked(stream); }
+#endif
+
+// Writes one line and its line end and flushes; false when any of it failed.
+bool write_line(std::FILE* file, const std::string& line) {
+  bool ok = std::fwrite(line.data(), 1, line.size(), file) == line.size();
+  ok = std::fputc('\n', file) != EOF && ok;
+  return std::fflush(file) == 0 && ok;
+}
+
+// Copies the pipe into the dependency file, one output line per read, and returns false when
+// the file could not be written in full. With no file the pipe is still read to its end.
+bool copy_rules(std::FILE* pipe, std::FILE* file, const std::string& dep_file) {
+  bool written = file != nullptr;
+  while (!std::feof(pipe)) {
+    const std::string line = read_line(pipe);
+    if (written) written = write_line(file, rewrite_dependency_line(line, dep_file));
+    // A read error without end of file would otherwise repeat for ever.
+    if (std::ferror(pipe)) break;
+  }
+  return written;
+}
+
+int write_dependency_file(bool is_cxx, const std::string& source, const run_state& run,
+                          variable_table& table) {
+  const std::string dep_file = basename_no_ext(source) + ".d";
+  zorvan_unlink_wrapper(dep_file.c_str());
+  const std::string command = compose_depend_command(is_cxx, source, run, table);
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    print_error("unable to start dependency command for " + source);
+    return 1;
+  }
+  std::FILE* file = std::fopen(dep_file.c_str(), "w");
+  bool written = copy_rules(pipe, file, dep_file);
+  const int status = decode_command_status(pclose(pipe));
+  if (file != nullptr && std::fclose(file) != 0) written = false;
+  if (!written) print_error("unable to write dependency file " + dep_file);
+  if (status != 0) return status;
+  return written ? 0 : 1;
+}
+
+}  // namespace
+
+std::string read_line(std::FILE* stream) {
+  // One buffer for every line of the run; it only grows.
+  static std::string buffer;
+  buffer.clear();
+  for (int c = next_char(stream); c != EOF && c != '\n'; c = next_char(stream)) {
+    buffer.push_back(static_cast<char>(c));
+  }
+  return buffer;
+}
+
+std::string rewrite_dependency_line(const std::string& line, const std::string& dep_file) {
+  const std::string::size_type colon = line.rfind(".o:");
+  if (colon == std::string::npos) return line;
+  const std::string::size_type slash = line.rfind('/', colon);
+  const std::string::size_type start = slash == std::string::npos ? 0 : slash + 1;
+  const std::string object = line.substr(start, colon + 2 - start);
+  std::string rewritten;
+  rewritten.reserve(line.size() + object.size() + dep_file.size() + 8);
+  rewritten.append("pic/").append(object).append(" ").append(object).append(" ");
+  rewritten.append(dep_file).append(line, colon + 2, std::string::npos);
+  return rewritten;
+}
+
+std::string compose_depend_command(bool is_cxx, const std::string& source, const run_state& run,
+                                   variable_table& table) {
+  return table[is_cxx ? "CXX" : "CC"] + " " + table["DEPEND_FLAGS"] + " " + table["CPPFLAGS"] +
+         " " + table[is_cxx ? "ALL_CXXFLAGS" : "ALL_CFLAGS"] + " " + run.include_flags + " " +
+         run.define_flags + " " + quote_if_blank(source);
+}
+
+int depend_phase(const run_state& run, variable_table& table) {
+  int status = 0;
+  for (const std::string& source : run.c_files) {
+    const int source_status = write_dependency_file(false, source, run, table);
+    if (status == 0) status = source_status;
+  }
+  for (const std::string& source : run.cxx_files) {
+    const int source_status = write_dependency_file(true, source, run, table);
+    if (status == 0) status = source_status;
+  }
+  return status;
+}

@@ -1,0 +1,24 @@
+// Make dependency files: each C and C++ source's preprocessor rules, read through a pipe and
+// rewritten so that every rule names the pic/ object, the object and the dependency file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "config/variable_table.h"
+#include "driver/run_state.h"
+
+// Reads one line; only a line feed ends it and it is not stored. Returns "" at end of file.
+std::string read_line(std::FILE* stream);
+
+// The line to write for one line read: when it holds ".o:", its target part becomes
+// "pic/O O D" (O the object name after the last '/', D the dependency file). No line end added.
+std::string rewrite_dependency_line(const std::string& line, const std::string& dep_file);
+
+// The command whose standard output holds the rules of one source.
+std::string compose_depend_command(bool is_cxx, const std::string& source, const run_state& run,
+                                   variable_table& table);
+
+// Writes the dependency file of every C source, then every C++ source. Returns 0, or the first
+// failure: a command's nonzero status, or 1 for a file that could not be written in full.
+int depend_phase(const run_state& run, variable_table& table);

@@ -1,0 +1,43 @@
+// The link phase.
+#include "build/link.h"
+
+#include "build_constants.h"
+#include "driver/messages.h"
+#include "driver/runner.h"
+
+std::string compose_module_link_command(const run_state& run, variable_table& table) {
+  return table["DL_LD"] + " " + table["ALL_CXXFLAGS"] + " " + table["DL_LDFLAGS"] + " " +
+         run.pass_on_flags + " -o " + run.target_file + " " + run.obj_files + " " +
+         run.lib_files + " " + run.linker_flags + " " + table["LFLAGS"] +
+         " -lzrvinterp -lzorvan " + table["ZRV_LINK_OPTS"] + " " + table["ZRV_LINK_DEPS"];
+}
+
+std::string compose_stand_alone_link_command(const run_state& run, variable_table& table) {
+  return table["LD_CXX"] + " " + table["CPPFLAGS"] + " " + table["ALL_CXXFLAGS"] + " " +
+         table["RDYNAMIC_FLAG"] + " " + table["ALL_LDFLAGS"] + " " + run.pass_on_flags + " " +
+         run.ld_output_option + " " + run.obj_files + " " + run.lib_files + " " +
+         run.linker_flags + " " + table["LFLAGS"] + " -lzrvinterp -lzorvan " + " " +
+         table["ZORVAN_LINK_OPTS"] + " " + table["ZORVAN_LINK_DEPS"];
+}
+
+std::string strip_target(const run_state& run, const std::string& default_executable_name) {
+  if (!run.link_stand_alone) return run.target_file;
+  return run.output_file.empty() ? default_executable_name : run.output_file;
+}
+
+int link_phase(const run_state& run, variable_table& table) {
+  std::string command;
+  if (run.link_stand_alone) {
+    if (table["LD_CXX"].empty()) {
+      print_error("no way to link stand-alone executable file");
+      return 1;
+    }
+    command = compose_stand_alone_link_command(run, table);
+  } else {
+    command = compose_module_link_command(run, table);
+  }
+  const int status = run_build_command(command, run.dry_run);
+  if (status != 0 || !run.strip) return status;
+  return run_build_command(
+      "strip " + strip_target(run, build_constants::default_executable_name), run.dry_run);
+}

@@ -1,0 +1,32 @@
+// The installation root: where the environment actually lives, found from ZORVAN_HOME, from a
+// loaded module of the process, or from the build prefix; and the rebasing of directory
+// defaults onto it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One module (executable or shared library) loaded in the current process.
+struct module_entry {
+  std::string base_name;  // file name without directory
+  std::string full_path;  // full path of the module's file
+};
+
+// The root derived from the first module whose base name contains "zorvan": everything before
+// the last "\bin\" of its path (a backslash is appended to the path first). Empty when no
+// module matches or the matching one has no "\bin\".
+std::string module_install_root(const std::vector<module_entry>& modules);
+
+// ZORVAN_HOME when set and not empty (nullptr means unset), else the module root when not
+// empty, else the build prefix.
+std::string installation_root(const char* zorvan_home, const std::string& module_root,
+                              const std::string& prefix);
+
+// Replaces a leading build prefix by the root (when the two differ) and turns every '/' into
+// a backslash.
+std::string rebase_to_root(const std::string& path, const std::string& root,
+                           const std::string& prefix);
+
+// The installation root of this process; the module list is gathered only when ZORVAN_HOME
+// does not decide.
+std::string process_installation_root(const std::string& prefix);

@@ -1,0 +1,59 @@
+// The order of one run.
+#include "driver/run_sequence.h"
+
+#include <string>
+
+#include "build/compile.h"
+#include "build/depend.h"
+#include "build/link.h"
+#include "build/output_names.h"
+#include "build_constants.h"
+#include "config/variable_table.h"
+#include "driver/command_line.h"
+#include "driver/help_text.h"
+#include "driver/messages.h"
+#include "driver/run_state.h"
+#include "driver/text_rules.h"
+
+bool verbose = false;
+
+bool no_strip() { return is_true(build_constants::no_strip_text); }
+
+namespace {
+
+bool is_version_request(const std::string& arg) {
+  return arg == "-v" || arg == "-version" || arg == "--version";
+}
+
+// Debugging MEX files is announced to their sources when the C flags ask for debugging.
+void add_mex_debug_define(run_state& run) {
+  if (run.target_ext == ".mex" && table_value("ALL_CFLAGS").find("-g") != std::string::npos) {
+    run.define_flags += " -DMEX_DEBUG";
+  }
+}
+
+}  // namespace
+
+int run_zrvbuild(int argc, const char* const* argv) {
+  run_state run;
+  if (argc == 1) {
+    print_out_line(usage_line);
+    return 1;
+  }
+  if (argc == 2 && is_version_request(argv[1])) {
+    print_out_line(version_line);
+    return 0;
+  }
+  bool run_ended = false;
+  const int walk_status = walk_command_line(argc, argv, run, run_ended);
+  if (run_ended) return walk_status;
+
+  add_mex_debug_define(run);
+  setup_output_names(run);
+
+  variable_table& table = the_variable_table();
+  if (run.depend) return depend_phase(run, table);
+  const int status = compile_phase(run, table);
+  if (!run.link || status != 0 || run.obj_files.empty()) return status;
+  return link_phase(run, table);
+}
