@@ -20,5 +20,6 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
                                    variable_table& table);
 
 // Writes the dependency file of every C source, then every C++ source. Returns 0, or the first
-// failure: a command's nonzero status, or 1 for a file that could not be written in full.
+// failure: a command's nonzero status, or 1 for a command that could not be started or a file
+// that could not be written in full.
 int depend_phase(const run_state& run, variable_table& table);
