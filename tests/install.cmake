@@ -1,0 +1,13 @@
+# Install and package checks: cmake --install into a scratch prefix, and CPack's archives looked
+# into. Both scripts exit 77 to report a skip. They share the build tree's install manifest, so
+# they never run at the same time.
+if(NOT WIN32)
+  add_test(NAME install.layout
+           COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh" "${CMAKE_COMMAND}"
+                   "${PROJECT_BINARY_DIR}" "${PROJECT_SOURCE_DIR}" "${ZRVBUILD_VERSION}")
+  add_test(NAME install.packages
+           COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/install/check_packages.sh" "${CMAKE_CPACK_COMMAND}"
+                   "${PROJECT_BINARY_DIR}" "${ZRVBUILD_VERSION}" "${CMAKE_INSTALL_PREFIX}")
+  set_tests_properties(install.layout install.packages PROPERTIES
+                       SKIP_RETURN_CODE 77 RESOURCE_LOCK zrvbuild_install_tree LABELS ecosystem)
+endif()
