@@ -40,6 +40,11 @@ std::vector<char*> c_vector(std::vector<std::string>& strings) {
 
 process_result run_program(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& cwd) {
+  return run_program_at(argv.at(0), argv, env, cwd);
+}
+
+process_result run_program_at(const std::string& path, const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env, const std::string& cwd) {
   std::string out_path, err_path;
   int out_fd = open_capture(out_path);
   int err_fd = open_capture(err_path);
@@ -55,7 +60,7 @@ process_result run_program(const std::vector<std::string>& argv,
     dup2(out_fd, 1);
     dup2(err_fd, 2);
     if (chdir(cwd.c_str()) != 0) _exit(126);
-    execve(c_argv[0], c_argv.data(), c_env.data());
+    execve(path.c_str(), c_argv.data(), c_env.data());
     _exit(127);
   }
   close(out_fd);

@@ -15,6 +15,11 @@ struct process_result {
 process_result run_program(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& cwd = ".");
 
+// Starts the file at path with exactly this argument vector, which need not begin with the
+// program's name and may be empty.
+process_result run_program_at(const std::string& path, const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env, const std::string& cwd = ".");
+
 // The zrvbuild under test with these arguments, in an environment holding only PATH and the
 // given entries.
 process_result run_zrvbuild(const std::vector<std::string>& args,
