@@ -121,7 +121,8 @@ TEST(VariableTable, EnvironmentOverrides) {
   const table_constants constants = test_constants();
   const std::string rebased_include = "\\opt\\zorvan\\include";
   const std::string zrv_include = "\\opt\\zorvan\\include\\zorvan-9.2.0\\zorvan";
-  const std::string incflags = "-I" + zrv_include + "\\.. -I" + zrv_include + " -I" + rebased_include;
+  const std::string incflags =
+      "-I" + zrv_include + "\\.. -I" + zrv_include + " -I" + rebased_include;
   const std::string xtra = "  -pthread -fopenmp -mieee-fp ";
   const struct {
     const char* what;

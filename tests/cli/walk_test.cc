@@ -449,6 +449,7 @@ TEST(Walk, ArgumentOfOneMegabyteInProcess) {
   out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(0, status);
   const std::string tail = " " + big_define + " foo.c -o foo.o\n";
-  EXPECT_TRUE(out.size() > tail.size() && out.compare(out.size() - tail.size(), tail.size(), tail) == 0);
+  EXPECT_TRUE(out.size() > tail.size() &&
+              out.compare(out.size() - tail.size(), tail.size(), tail) == 0);
   EXPECT_EQ(1u, std::count(out.begin(), out.end(), '\n'));
 }
