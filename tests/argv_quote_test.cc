@@ -23,19 +23,20 @@ TEST(ArgvQuote, Cases) {
       {"C:\\Program Files\\Z\\", "\"C:\\Program Files\\Z\\\\\""},
       {"C:\\dir\\", "C:\\dir\\"},  // no blank: trailing backslashes stay as they are
       {"\"", "\\\""},
-      {"\\\\\"", "\\\\\\\\\\\""},          // two backslashes and a quote: five and the quote
-      {"a\\\\b\"", "a\\\\b\\\""},          // a letter ends the run of backslashes
+      {"\\\\\"", "\\\\\\\\\\\""},  // two backslashes and a quote: five and the quote
+      {"a\\\\b\"", "a\\\\b\\\""},  // a letter ends the run of backslashes
       {"say \"hi\"", "\"say \\\"hi\\\"\""},
       {" ", "\" \""},
       {"a\tb", "\"a\tb\""},
       {"line\nbreak", "\"line\nbreak\""},
       {std::string("\x01", 1), "\"\x01\""},
       {"\x1f", "\"\x1f\""},
-      {"del\x7f", "del\x7f"},              // 127 is not a control character here
+      {"del\x7f", "del\x7f"},  // 127 is not a control character here
       {"caf\xc3\xa9", "caf\xc3\xa9"},
       {"-DNAME=\"v\"", "-DNAME=\\\"v\\\""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.quoted, quote_windows_argument(c.argument)) << c.argument;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.quoted, quote_windows_argument(c.argument)) << c.argument;
 }
 
 namespace {
@@ -48,14 +49,17 @@ std::vector<std::string> split_windows_command_line(const std::string& line) {
   std::vector<std::string> arguments;
   std::string::size_type i = 0;
   while (true) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i == line.size()) return arguments;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+      ++i;
+    if (i == line.size())
+      return arguments;
     std::string argument;
     bool quoted = false;
     while (i < line.size() && (quoted || (line[i] != ' ' && line[i] != '\t'))) {
       if (line[i] == '\\') {
         std::string::size_type run = 0;
-        while (i < line.size() && line[i] == '\\') ++run, ++i;
+        while (i < line.size() && line[i] == '\\')
+          ++run, ++i;
         if (i < line.size() && line[i] == '"') {
           argument.append(run / 2, '\\');
           if (run % 2 == 1) {
@@ -84,7 +88,8 @@ TEST(ArgvQuote, RoundTripThroughTheRunTimeSplitter) {
   for (std::string::size_type begin = 0, length = 0; length < 5; ++length) {
     const std::string::size_type end = arguments.size();
     for (std::string::size_type i = begin; i < end; ++i) {
-      for (char c : alphabet) arguments.push_back(arguments[i] + c);
+      for (char c : alphabet)
+        arguments.push_back(arguments[i] + c);
     }
     begin = end;
   }

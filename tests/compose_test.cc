@@ -15,13 +15,26 @@ namespace {
 // Every variable the phases read, each holding its own short token.
 variable_table token_table() {
   return {
-      {"F77", "F77"},       {"FPICFLAG", "FPIC"},      {"ALL_FFLAGS", "AFF"},
-      {"CC", "CC"},         {"CPPFLAGS", "CPP"},       {"CPICFLAG", "CPIC"},
-      {"ALL_CFLAGS", "ACF"}, {"CXX", "CXX"},           {"CXXPICFLAG", "XPIC"},
-      {"ALL_CXXFLAGS", "AXF"}, {"DL_LD", "DLLD"},      {"DL_LDFLAGS", "DLF"},
-      {"LFLAGS", "LF"},     {"ZRV_LINK_OPTS", "ZO"},   {"ZRV_LINK_DEPS", "ZD"},
-      {"LD_CXX", "LDX"},    {"RDYNAMIC_FLAG", "RDY"},  {"ALL_LDFLAGS", "ALF"},
-      {"ZORVAN_LINK_OPTS", "OO"}, {"ZORVAN_LINK_DEPS", "OD"},
+      {"F77", "F77"},
+      {"FPICFLAG", "FPIC"},
+      {"ALL_FFLAGS", "AFF"},
+      {"CC", "CC"},
+      {"CPPFLAGS", "CPP"},
+      {"CPICFLAG", "CPIC"},
+      {"ALL_CFLAGS", "ACF"},
+      {"CXX", "CXX"},
+      {"CXXPICFLAG", "XPIC"},
+      {"ALL_CXXFLAGS", "AXF"},
+      {"DL_LD", "DLLD"},
+      {"DL_LDFLAGS", "DLF"},
+      {"LFLAGS", "LF"},
+      {"ZRV_LINK_OPTS", "ZO"},
+      {"ZRV_LINK_DEPS", "ZD"},
+      {"LD_CXX", "LDX"},
+      {"RDYNAMIC_FLAG", "RDY"},
+      {"ALL_LDFLAGS", "ALF"},
+      {"ZORVAN_LINK_OPTS", "OO"},
+      {"ZORVAN_LINK_DEPS", "OD"},
   };
 }
 
@@ -76,7 +89,8 @@ TEST(Compose, CompileCommands) {
       // A name that already begins with a double quote is left alone.
       {source_language::c, true, false, "\"my file.c\"", "\"my file.o",
        "CC -c CPP CPIC ACF    \"my file.c\" -o \"my file.o"},
-      {source_language::cxx, true, false, "\"q.cc", "\"q.o", "CXX -c CPP XPIC AXF    \"q.cc -o \"q.o"},
+      {source_language::cxx, true, false, "\"q.cc", "\"q.o",
+       "CXX -c CPP XPIC AXF    \"q.cc -o \"q.o"},
   };
   for (const auto& c : cases) {
     variable_table table = c.tokens ? token_table() : variable_table{};
@@ -170,8 +184,7 @@ TEST(Compose, LinkCommands) {
        "ZO ZD"},
       {false, false, false, "", "    -o m.zrv     -lzrvinterp -lzorvan  "},
       {true, true, false, "", "LDX CPP AXF RDY ALF      LF -lzrvinterp -lzorvan  OO OD"},
-      {true, true, false, "prog",
-       "LDX CPP AXF RDY ALF  -o prog    LF -lzrvinterp -lzorvan  OO OD"},
+      {true, true, false, "prog", "LDX CPP AXF RDY ALF  -o prog    LF -lzrvinterp -lzorvan  OO OD"},
       {true, true, true, "prog",
        "LDX CPP AXF RDY ALF  -Wp -O0 -o prog  u.o \"v w.o\"  l.a  -lm -Wl,-z LF "
        "-lzrvinterp -lzorvan  OO OD"},
@@ -182,7 +195,8 @@ TEST(Compose, LinkCommands) {
     run_state run = accumulated(c.entries);
     run.target_file = "m.zrv";
     run.link_stand_alone = c.stand_alone;
-    if (!c.output_file.empty()) run.ld_output_option = "-o " + c.output_file;
+    if (!c.output_file.empty())
+      run.ld_output_option = "-o " + c.output_file;
     const std::string command = c.stand_alone ? compose_stand_alone_link_command(run, table)
                                               : compose_module_link_command(run, table);
     EXPECT_EQ(c.command, command);

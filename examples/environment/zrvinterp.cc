@@ -13,4 +13,6 @@ extern "C" void zrvinterp_show(const char* name, double value) {
   ++shown;
 }
 
-extern "C" int zrvinterp_shown_count(void) { return shown; }
+extern "C" int zrvinterp_shown_count(void) {
+  return shown;
+}

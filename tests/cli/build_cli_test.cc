@@ -2,9 +2,8 @@
 // shell script that logs its arguments, prints that it ran, creates the file named after its
 // -o and exits as told. The variables are set to short tokens so that every command can be
 // compared byte for byte.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <string>
@@ -20,18 +19,30 @@ namespace {
 const char* const tool_names[] = {"gfortran", "gcc", "g++", "dl-ld", "ld-cxx", "strip"};
 
 const std::map<std::string, std::string> token_environment = {
-    {"F77", "gfortran"},         {"CC", "gcc"},
-    {"CXX", "g++"},              {"DL_LD", "dl-ld"},
-    {"LD_CXX", "ld-cxx"},        {"CPPFLAGS", "-Icpp"},
-    {"INCFLAGS", "-Iinc"},       {"XTRA_CFLAGS", "-xc"},
-    {"CFLAGS", "-O1"},           {"XTRA_CXXFLAGS", "-xcxx"},
-    {"CXXFLAGS", "-O2"},         {"FFLAGS", "-O3"},
-    {"F77_INTEGER8_FLAG", "-i8"}, {"FPICFLAG", "-fpic-f"},
-    {"CPICFLAG", "-fpic-c"},     {"CXXPICFLAG", "-fpic-x"},
-    {"DL_LDFLAGS", "-shared"},   {"LFLAGS", "-Llib"},
-    {"ZRV_LINK_OPTS", "-zo"},    {"ZRV_LINK_DEPS", "-zd"},
-    {"RDYNAMIC_FLAG", "-rdynamic"}, {"LD_STATIC_FLAG", "-static-x"},
-    {"LDFLAGS", "-ldf"},         {"ZORVAN_LINK_OPTS", "-oo"},
+    {"F77", "gfortran"},
+    {"CC", "gcc"},
+    {"CXX", "g++"},
+    {"DL_LD", "dl-ld"},
+    {"LD_CXX", "ld-cxx"},
+    {"CPPFLAGS", "-Icpp"},
+    {"INCFLAGS", "-Iinc"},
+    {"XTRA_CFLAGS", "-xc"},
+    {"CFLAGS", "-O1"},
+    {"XTRA_CXXFLAGS", "-xcxx"},
+    {"CXXFLAGS", "-O2"},
+    {"FFLAGS", "-O3"},
+    {"F77_INTEGER8_FLAG", "-i8"},
+    {"FPICFLAG", "-fpic-f"},
+    {"CPICFLAG", "-fpic-c"},
+    {"CXXPICFLAG", "-fpic-x"},
+    {"DL_LDFLAGS", "-shared"},
+    {"LFLAGS", "-Llib"},
+    {"ZRV_LINK_OPTS", "-zo"},
+    {"ZRV_LINK_DEPS", "-zd"},
+    {"RDYNAMIC_FLAG", "-rdynamic"},
+    {"LD_STATIC_FLAG", "-static-x"},
+    {"LDFLAGS", "-ldf"},
+    {"ZORVAN_LINK_OPTS", "-oo"},
     {"ZORVAN_LINK_DEPS", "-od"},
 };
 
@@ -42,14 +53,14 @@ const std::string compile_x_cc = "g++ -c -Icpp -fpic-x -Iinc -xcxx -O2    x.cc -
 const std::string link_tail = "   -Llib -lzrvinterp -lzorvan -zo -zd";
 const std::string link_x = "dl-ld -Iinc -xcxx -O2 -shared  -o x.zrv  x.o" + link_tail;
 const std::string link_all = "dl-ld -Iinc -xcxx -O2 -shared  -o x.zrv  b.o a.o x.o" + link_tail;
-const std::string stand_alone_head = "ld-cxx -Icpp -Iinc -xcxx -O2 -rdynamic -static-x -fpic-c -ldf  ";
+const std::string stand_alone_head =
+    "ld-cxx -Icpp -Iinc -xcxx -O2 -rdynamic -static-x -fpic-c -ldf  ";
 const std::string stand_alone_tail = "   -Llib -lzrvinterp -lzorvan  -oo -od";
 
 // The tool logs of the same commands.
 const std::string ran_b_f = "gfortran [-c] [-fpic-f] [-O3] [-i8] [b.f] [-o] [b.o]\n";
 const std::string ran_a_c = "gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [a.c] [-o] [a.o]\n";
-const std::string ran_x_cc =
-    "g++ [-c] [-Icpp] [-fpic-x] [-Iinc] [-xcxx] [-O2] [x.cc] [-o] [x.o]\n";
+const std::string ran_x_cc = "g++ [-c] [-Icpp] [-fpic-x] [-Iinc] [-xcxx] [-O2] [x.cc] [-o] [x.o]\n";
 const std::string ran_link_tail = " [-Llib] [-lzrvinterp] [-lzorvan] [-zo] [-zd]\n";
 const std::string ran_link_x =
     "dl-ld [-Iinc] [-xcxx] [-O2] [-shared] [-o] [x.zrv] [x.o]" + ran_link_tail;
@@ -63,21 +74,24 @@ struct fake_tools {
 
   fake_tools() {
     mkdir(dir.path("bin").c_str(), 0755);
-    for (const char* tool : tool_names) set(tool, "exit 0");
+    for (const char* tool : tool_names)
+      set(tool, "exit 0");
   }
 
   // The tool's last line: how it ends after logging and creating its output.
   void set(const std::string& tool, const std::string& ending) {
     write_script(dir.path("bin/" + tool),
-                 "log='" + dir.path("tools.log") + "'\n" +
-                 "printf '%s' '" + tool + "' >> \"$log\"\n"
-                 "for a in \"$@\"; do printf ' [%s]' \"$a\" >> \"$log\"; done\n"
-                 "echo >> \"$log\"\n"
-                 "echo '" + tool + " ran'\n"
-                 "out=; prev=\n"
-                 "for a in \"$@\"; do if [ \"$prev\" = -o ]; then out=$a; fi; prev=$a; done\n"
-                 "if [ -n \"$out\" ]; then : > \"$out\" || exit 1; fi\n" +
-                 ending + "\n");
+                 "log='" + dir.path("tools.log") + "'\n" + "printf '%s' '" + tool +
+                     "' >> \"$log\"\n"
+                     "for a in \"$@\"; do printf ' [%s]' \"$a\" >> \"$log\"; done\n"
+                     "echo >> \"$log\"\n"
+                     "echo '" +
+                     tool +
+                     " ran'\n"
+                     "out=; prev=\n"
+                     "for a in \"$@\"; do if [ \"$prev\" = -o ]; then out=$a; fi; prev=$a; done\n"
+                     "if [ -n \"$out\" ]; then : > \"$out\" || exit 1; fi\n" +
+                     ending + "\n");
   }
 
   std::string log() const { return read_file(dir.path("tools.log")); }
@@ -86,14 +100,16 @@ struct fake_tools {
     std::vector<std::string> argv = {ZRVBUILD_EXE};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> environment = {"PATH=" + dir.path("bin") + ":/usr/bin:/bin"};
-    for (const auto& entry : env) environment.push_back(entry.first + "=" + entry.second);
+    for (const auto& entry : env)
+      environment.push_back(entry.first + "=" + entry.second);
     return run_program(argv, environment, dir.root);
   }
 };
 
 std::string lines(const std::vector<std::string>& each) {
   std::string text;
-  for (const std::string& line : each) text += line + "\n";
+  for (const std::string& line : each)
+    text += line + "\n";
   return text;
 }
 
@@ -141,8 +157,7 @@ TEST(BuildCli, DryRunPrintsEveryCommandOnce) {
               "dl-ld -Iinc -xcxx -O2 -g -shared  -o x.mex  x.o" + link_tail})},
       // Stand-alone, with and without an output name, stripped.
       {{"-n", "--link-stand-alone", "-o", "prog", "-s", "x.cc"},
-       lines({compile_x_cc, stand_alone_head + "-o prog  x.o" + stand_alone_tail,
-              "strip prog"})},
+       lines({compile_x_cc, stand_alone_head + "-o prog  x.o" + stand_alone_tail, "strip prog"})},
       {{"-n", "-link-stand-alone", "-strip", "a.c", "lib.a"},
        lines({compile_a_c, stand_alone_head + "  a.o  lib.a  -Llib -lzrvinterp -lzorvan  -oo -od",
               "strip " + std::string(build_constants::default_executable_name)})},
@@ -150,7 +165,8 @@ TEST(BuildCli, DryRunPrintsEveryCommandOnce) {
   };
   for (const auto& c : cases) {
     fake_tools tools;
-    for (const char* tool : tool_names) tools.set(tool, "exit 9");
+    for (const char* tool : tool_names)
+      tools.set(tool, "exit 9");
     const process_result result = tools.run(c.args);
     EXPECT_EQ(c.out, result.out) << c.args[1];
     EXPECT_EQ("", result.err) << c.args[1];
@@ -162,9 +178,11 @@ TEST(BuildCli, DryRunPrintsEveryCommandOnce) {
 TEST(BuildCli, DryRunWithTheBuiltInDefaults) {
   const std::string p = built_prefix();
   const std::string v = built_version();
-  if (p.find(' ') != std::string::npos) GTEST_SKIP() << "the prefix holds a blank";
+  if (p.find(' ') != std::string::npos)
+    GTEST_SKIP() << "the prefix holds a blank";
   std::string b = p;  // the rebased form: the same directory with backslashes
-  for (char& c : b) c = c == '/' ? '\\' : c;
+  for (char& c : b)
+    c = c == '/' ? '\\' : c;
   const std::string all_cxxflags = "-I" + b + "\\include\\zorvan-" + v + "\\zorvan\\.. -I" + b +
                                    "\\include\\zorvan-" + v + "\\zorvan -I" + b +
                                    "\\include  -pthread -fopenmp -mieee-fp -g -O2";
@@ -219,7 +237,8 @@ TEST(BuildCli, StatusOfTheFirstFailureEndsTheRun) {
   };
   for (const auto& c : cases) {
     fake_tools tools;
-    if (!c.tool.empty()) tools.set(c.tool, c.ending);
+    if (!c.tool.empty())
+      tools.set(c.tool, c.ending);
     const process_result result = tools.run({"x.cc", "a.c", "b.f", "-s"});
     if (c.status >= 0) {
       EXPECT_EQ(c.status, result.status) << c.tool << ": " << c.ending;
@@ -247,10 +266,9 @@ TEST(BuildCli, FailingSecondOfThreeCSourcesStopsEverythingAfterIt) {
   tools.set("gcc", "case \"$*\" in *b.c*) exit 2 ;; esac");
   const process_result result = tools.run({"x.cc", "a.c", "b.c", "c.c", "d.f"});
   EXPECT_EQ(2, result.status);
-  EXPECT_EQ(
-      "gfortran [-c] [-fpic-f] [-O3] [-i8] [d.f] [-o] [d.o]\n" + ran_a_c +
-          "gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [b.c] [-o] [b.o]\n",
-      tools.log());
+  EXPECT_EQ("gfortran [-c] [-fpic-f] [-O3] [-i8] [d.f] [-o] [d.o]\n" + ran_a_c +
+                "gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [b.c] [-o] [b.o]\n",
+            tools.log());
   EXPECT_FALSE(file_exists(tools.dir.path("x.zrv")));
 }
 
@@ -383,7 +401,8 @@ TEST(BuildCli, ModuleNames) {
     const process_result result = tools.run(c.args);
     EXPECT_EQ(0, result.status) << c.module;
     EXPECT_NE(std::string::npos, tools.log().find("[-shared] [-o] [" + c.module + "] "))
-        << c.module << "\n" << tools.log();
+        << c.module << "\n"
+        << tools.log();
     EXPECT_TRUE(file_exists(tools.dir.path(c.module))) << c.module;
   }
 }
@@ -398,13 +417,15 @@ TEST(BuildCli, NamesWithBlanksQuotesAndLength) {
       "gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [my file.c] [-o] [my file.o]\n"
       "g++ [-c] [-Icpp] [-fpic-x] [-Iinc] [-xcxx] [-O2] [my file.cc] [-o] [my file.o]\n"
       "dl-ld [-Iinc] [-xcxx] [-O2] [-shared] [-o] [my] [file.zrv] [my] [file.o] [my] [file.o] "
-      "[my] [file.o]" + ran_link_tail,
+      "[my] [file.o]" +
+          ran_link_tail,
       tools.log());
 
   // A long name of several hundred characters, directories included.
   fake_tools long_names;
   const std::string base(200, 'b');
-  const std::string source = std::string(150, 'd') + "/" + std::string(150, 'e') + "/" + base + ".c";
+  const std::string source =
+      std::string(150, 'd') + "/" + std::string(150, 'e') + "/" + base + ".c";
   ASSERT_GT(source.size(), 500u);
   EXPECT_EQ(0, long_names.run({source}).status);
   EXPECT_EQ("gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [" + source + "] [-o] [" + base +

@@ -2,13 +2,12 @@
 // they stand for, and the decoding of wait statuses of real child processes.
 #include <errno.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdio>
@@ -123,7 +122,8 @@ TEST(WrappersPosix, PipeAndDup2) {
   char buffer[4] = {};
   ASSERT_EQ(3, read(fds[0], buffer, 3));
   EXPECT_STREQ("abc", buffer);
-  for (int fd : {fds[0], fds[1], copy}) EXPECT_EQ(0, zorvan_close_wrapper(fd));
+  for (int fd : {fds[0], fds[1], copy})
+    EXPECT_EQ(0, zorvan_close_wrapper(fd));
 }
 
 TEST(WrappersPosix, ChildStatuses) {
@@ -176,10 +176,12 @@ TEST(WrappersPosix, CommandInterpreterStatuses) {
       {"true", 0},
       {"no-such-command-for-zrvbuild-tests 2>/dev/null", 127},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.decoded, decode_command_status(std::system(c.command)));
+  for (const auto& c : cases)
+    EXPECT_EQ(c.decoded, decode_command_status(std::system(c.command)));
   // A command killed by a signal never counts as success, whether the interpreter reports the
   // signal itself or an exit code made from it.
-  for (const char* command : {"kill -KILL $$", "kill -TERM $$", "exec 2>/dev/null; sh -c 'kill -TERM $$'"}) {
+  for (const char* command :
+       {"kill -KILL $$", "kill -TERM $$", "exec 2>/dev/null; sh -c 'kill -TERM $$'"}) {
     EXPECT_NE(0, decode_command_status(std::system(command))) << command;
   }
 }
@@ -189,16 +191,16 @@ TEST(WrappersPosix, ExecPassesArgumentsUnchanged) {
   const char* tricky = "a \"b\\\" c\\";
   const std::string check = std::string("[ \"$1\" = '") + tricky + "' ] && exit 7; exit 1";
   const int by_path = raw_status_of_child([&] {
-    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"),
+    char* const argv[] = {const_cast<char*>("sh"),          const_cast<char*>("-c"),
                           const_cast<char*>(check.c_str()), const_cast<char*>("sh"),
-                          const_cast<char*>(tricky), nullptr};
+                          const_cast<char*>(tricky),        nullptr};
     zorvan_execv_wrapper("/bin/sh", argv);
   });
   EXPECT_EQ(7, decode_command_status(by_path));
   const int by_search = raw_status_of_child([&] {
-    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"),
+    char* const argv[] = {const_cast<char*>("sh"),          const_cast<char*>("-c"),
                           const_cast<char*>(check.c_str()), const_cast<char*>("sh"),
-                          const_cast<char*>(tricky), nullptr};
+                          const_cast<char*>(tricky),        nullptr};
     zorvan_execvp_wrapper("sh", argv);
   });
   EXPECT_EQ(7, decode_command_status(by_search));
@@ -217,7 +219,8 @@ TEST(WrappersPosix, SessionOfAChild) {
   EXPECT_EQ(0, decode_command_status(status));
   const int forked = raw_status_of_child([] {
     const int pid = zorvan_vfork_wrapper();
-    if (pid == 0) _exit(5);
+    if (pid == 0)
+      _exit(5);
     int inner = 0;
     waitpid(pid, &inner, 0);
     _exit(WIFEXITED(inner) ? WEXITSTATUS(inner) : 1);
