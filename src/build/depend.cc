@@ -4,15 +4,10 @@
 #include "driver/messages.h"
 #include "driver/runner.h"
 #include "driver/text_rules.h"
+#include "platform/command_pipe.h"
 #include "platform/wrappers.h"
 
 namespace {
-
-#ifdef _WIN32
-inline int next_char(std::FILE* stream) { return _fgetc_nolock(stream); }
-#else
-inline int next_char(std::FILE* stream) { return getc_unlocked(stream); }
-#endif
 
 // Writes one line and its line end and flushes; false when any of it failed.
 bool write_line(std::FILE* file, const std::string& line) {
@@ -39,14 +34,14 @@ int write_dependency_file(bool is_cxx, const std::string& source, const run_stat
   const std::string dep_file = basename_no_ext(source) + ".d";
   zorvan_unlink_wrapper(dep_file.c_str());
   const std::string command = compose_depend_command(is_cxx, source, run, table);
-  std::FILE* pipe = popen(command.c_str(), "r");
+  std::FILE* pipe = open_command_pipe(command.c_str());
   if (pipe == nullptr) {
     print_error("unable to start dependency command for " + source);
     return 1;
   }
   std::FILE* file = std::fopen(dep_file.c_str(), "w");
   bool written = copy_rules(pipe, file, dep_file);
-  const int status = decode_command_status(pclose(pipe));
+  const int status = decode_command_status(close_command_pipe(pipe));
   if (file != nullptr && std::fclose(file) != 0) written = false;
   if (!written) print_error("unable to write dependency file " + dep_file);
   if (status != 0) return status;
@@ -59,7 +54,7 @@ std::string read_line(std::FILE* stream) {
   // One buffer for every line of the run; it only grows.
   static std::string buffer;
   buffer.clear();
-  for (int c = next_char(stream); c != EOF && c != '\n'; c = next_char(stream)) {
+  for (int c = next_stream_char(stream); c != EOF && c != '\n'; c = next_stream_char(stream)) {
     buffer.push_back(static_cast<char>(c));
   }
   return buffer;
