@@ -1,0 +1,156 @@
+// The Windows zrvbuild.exe end to end: printed variables with their directories rebased in
+// backslash form, a dry run, real runs whose fake compiler, linker and strip program log their
+// arguments and return chosen statuses, and dependency files written from a pipe. Windows
+// programs end their text lines with "\r\n".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/scratch.h"
+#include "win32/win32_support.h"
+
+namespace {
+
+std::string backslashed(std::string path) {
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// Short tool and flag settings, so that every piece of a command is easy to see.
+const std::vector<std::string> short_settings = {
+    "CC=fakecc",       "CXX=fakecxx",          "CPPFLAGS=-DCPP",    "INCFLAGS=-Iinc",
+    "XTRA_CFLAGS=-x",  "XTRA_CXXFLAGS=-x",     "CFLAGS=-O1",        "CXXFLAGS=-O1",
+    "DL_LD=fakeld",    "DL_LDFLAGS=-shared",   "LFLAGS=-Llib",      "ZRV_LINK_OPTS=opts",
+    "ZRV_LINK_DEPS=deps"};
+
+std::vector<std::string> with(std::vector<std::string> env, const std::string& entry) {
+  env.push_back(entry);
+  return env;
+}
+
+}  // namespace
+
+TEST(Win32Program, PrintedVariables) {
+  const std::string p = built_prefix();
+  const std::string bp = backslashed(p);
+  const std::string v = built_version();
+  const std::string home = "ZORVAN_HOME=D:\\Zorvan";
+  const struct {
+    std::vector<std::string> env;
+    const char* variable;
+    std::string value;
+  } cases[] = {
+      {{}, "ZORVAN_HOME", p},
+      {{}, "ZORVAN_PREFIX", p},
+      {{}, "INCLUDEDIR", bp + "\\include"},
+      {{}, "LIBDIR", bp + "\\lib"},
+      {{}, "ZRVINCLUDEDIR", bp + "\\include\\zorvan-" + v + "\\zorvan"},
+      {{}, "ZRVLIBDIR", bp + "\\lib\\zorvan\\" + v},
+      {{}, "CPPFLAGS", "-I" + p + "/include"},
+      {{home}, "ZORVAN_HOME", "D:\\Zorvan"},
+      {{home}, "INCLUDEDIR", "D:\\Zorvan\\include"},
+      {{home}, "ZRVLIBDIR", "D:\\Zorvan\\lib\\zorvan\\" + v},
+      {{home}, "INCFLAGS",
+       "-ID:\\Zorvan\\include\\zorvan-" + v + "\\zorvan\\.. -ID:\\Zorvan\\include\\zorvan-" + v +
+           "\\zorvan -ID:\\Zorvan\\include"},
+      {{home}, "LFLAGS", "-LD:\\Zorvan\\lib\\zorvan\\" + v + " -LD:\\Zorvan\\lib"},
+      {{home}, "ZORVAN_PREFIX", p},
+      {{home}, "CPPFLAGS", "-I" + p + "/include"},
+      {{"ZORVAN_HOME=D:/Zorvan"}, "ZORVAN_HOME", "D:/Zorvan"},
+      {{"ZORVAN_HOME=D:/Zorvan"}, "LIBDIR", "D:\\Zorvan\\lib"},
+      {{home, "LIBDIR=E:/lib"}, "LIBDIR", "E:/lib"},
+      {{"ZORVAN_HOME="}, "INCLUDEDIR", bp + "\\include"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.variable) + (c.env.empty() ? "" : " with " + c.env.back()));
+    process_result run = run_zrvbuild({"-p", c.variable}, c.env);
+    EXPECT_EQ(c.value + "\r\n", run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(0, run.status);
+  }
+}
+
+TEST(Win32Program, DryRunOfAModule) {
+  scratch_dir dir;
+  const std::string v = built_version();
+  const std::string all_cxxflags = "-ID:\\Zorvan\\include\\zorvan-" + v +
+                                   "\\zorvan\\.. -ID:\\Zorvan\\include\\zorvan-" + v +
+                                   "\\zorvan -ID:\\Zorvan\\include -x -O1";
+  const std::string lflags = "-LD:\\Zorvan\\lib\\zorvan\\" + v + " -LD:\\Zorvan\\lib";
+  const std::vector<std::string> env = {
+      "ZORVAN_HOME=D:\\Zorvan", "CXX=fakecxx",        "CPPFLAGS=-DCPP",     "XTRA_CXXFLAGS=-x",
+      "CXXFLAGS=-O1",           "DL_LD=fakeld",       "DL_LDFLAGS=-shared", "ZRV_LINK_OPTS=opts",
+      "ZRV_LINK_DEPS=deps"};
+  const std::string log = install_fake_tool(dir.root, "fakecxx", 0);
+  process_result run = run_zrvbuild({"-n", "foo.cc"}, env, dir.root);
+  EXPECT_EQ("fakecxx -c -DCPP  " + all_cxxflags + "    foo.cc -o foo.o\r\n" +
+                "fakeld " + all_cxxflags + " -shared  -o foo.zrv  foo.o   " + lflags +
+                " -lzrvinterp -lzorvan opts deps\r\n",
+            run.out);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ(0, run.status);
+  EXPECT_FALSE(file_exists(log));
+}
+
+TEST(Win32Program, RealRunsWithFakeTools) {
+  const std::string compile_log = "-c\n-DCPP\n-Iinc\n-x\n-O1\nfoo.cc\n-o\nfoo.o\n--\n";
+  const std::string link_log =
+      "-Iinc\n-x\n-O1\n-shared\n-o\nfoo.zrv\nfoo.o\n-Llib\n-lzrvinterp\n-lzorvan\nopts\ndeps\n--\n";
+  const std::string compile_command = "fakecxx -c -DCPP  -Iinc -x -O1    foo.cc -o foo.o";
+  const std::string link_command =
+      "fakeld -Iinc -x -O1 -shared  -o foo.zrv  foo.o   -Llib -lzrvinterp -lzorvan opts deps";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    int compile_status, link_status, strip_status;
+    int status;
+    std::string out, compiled, linked, stripped;
+  } cases[] = {
+      {"all succeed", {"foo.cc"}, 0, 0, 0, 0, "", compile_log, link_log, ""},
+      {"compiler fails", {"foo.cc"}, 2, 0, 0, 2, "", compile_log, "", ""},
+      {"linker aborts", {"foo.cc"}, 0, 3, 0, 3, "", compile_log, link_log, ""},
+      {"verbose", {"-v", "foo.cc"}, 0, 0, 0, 0,
+       compile_command + "\r\n" + link_command + "\r\n", compile_log, link_log, ""},
+      {"strip aborts", {"-s", "foo.cc"}, 0, 0, 3, 3, "", compile_log, link_log, "foo.zrv\n--\n"},
+      {"linker fails before strip", {"-s", "foo.cc"}, 0, 2, 0, 2, "", compile_log, link_log, ""},
+      {"blank in the source name", {"-c", "my file.cc"}, 0, 0, 0, 0, "",
+       "-c\n-DCPP\n-Iinc\n-x\n-O1\nmy file.cc\n-o\nmy file.o\n--\n", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    const std::string compiler = install_fake_tool(dir.root, "fakecxx", c.compile_status);
+    const std::string linker = install_fake_tool(dir.root, "fakeld", c.link_status);
+    const std::string strip = install_fake_tool(dir.root, "strip", c.strip_status);
+    process_result run = run_zrvbuild(c.args, short_settings, dir.root);
+    EXPECT_EQ(c.status, run.status);
+    EXPECT_EQ(c.out, run.out);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(c.compiled, read_file(compiler));
+    EXPECT_EQ(c.linked, read_file(linker));
+    EXPECT_EQ(c.stripped, read_file(strip));
+  }
+}
+
+TEST(Win32Program, DependencyFilesThroughAPipe) {
+  scratch_dir dir;
+  // The fake compilers print their rules as a Windows compiler does, in text mode.
+  const std::string c_log = install_fake_tool(dir.root, "fakecc", 0, "foo.o: foo.c foo.h\r\n");
+  const std::string cxx_log =
+      install_fake_tool(dir.root, "fakecxx", 0, "obj/bar.o: my dir/bar.cc \\\r\n  bar.h\r\n");
+  write_file(dir.path("foo.d"), "stale\r\n");
+  process_result run = run_zrvbuild({"-M", "-n", "-v", "my dir\\bar.cc", "foo.c", "-DX"},
+                                    with(short_settings, "DEPEND_FLAGS=-MM"), dir.root);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("", run.out);
+  EXPECT_EQ("", run.err);
+  EXPECT_EQ("-MM\n-DCPP\n-Iinc\n-x\n-O1\n-DX\nfoo.c\n--\n", read_file(c_log));
+  EXPECT_EQ("-MM\n-DCPP\n-Iinc\n-x\n-O1\n-DX\nmy dir\\bar.cc\n--\n", read_file(cxx_log));
+  EXPECT_EQ("pic/foo.o foo.o foo.d: foo.c foo.h\r\n\r\n", read_file(dir.path("foo.d")));
+  EXPECT_EQ("pic/bar.o bar.o bar.d: my dir/bar.cc \\\r\n  bar.h\r\n\r\n",
+            read_file(dir.path("bar.d")));
+}
