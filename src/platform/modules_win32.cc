@@ -19,7 +19,8 @@ std::vector<module_entry> list_loaded_modules() {
   if (snapshot == INVALID_HANDLE_VALUE) return modules;
   MODULEENTRY32 entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL found = Module32First(snapshot, &entry); found; found = Module32Next(snapshot, &entry)) {
+  for (BOOL found = Module32First(snapshot, &entry); found;
+       found = Module32Next(snapshot, &entry)) {
     modules.push_back({entry.szModule, entry.szExePath});
   }
   CloseHandle(snapshot);

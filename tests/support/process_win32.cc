@@ -81,8 +81,9 @@ process_result run_program(const std::vector<std::string>& argv,
   CreatePipe(&out_read, &out_write, &inherit, 0);
   SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
   const std::string err_path = temporary_file_name();
-  HANDLE err_write = CreateFileA(err_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE err_write = CreateFileA(err_path.c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   HANDLE null_in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                OPEN_EXISTING, 0, nullptr);
 

@@ -18,7 +18,7 @@ namespace {
 const std::string prefix = "C:/Zorvan/prefix";
 
 // A copy of the probe library under root\folder\, loaded while the fixture lives.
-class loaded_probe : public ::testing::Test {
+class Win32InstallRoot : public ::testing::Test {
  protected:
   void SetUp() override { _putenv_s("ZORVAN_HOME", ""); }
   void TearDown() override {
@@ -47,7 +47,7 @@ class loaded_probe : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(loaded_probe, SnapshotListsTheLibraryWithItsPath) {
+TEST_F(Win32InstallRoot, SnapshotListsTheLibraryWithItsPath) {
   const std::string path = load_from("root\\bin");
   bool seen = false;
   for (const module_entry& module : list_loaded_modules()) {
@@ -61,31 +61,31 @@ TEST_F(loaded_probe, SnapshotListsTheLibraryWithItsPath) {
   EXPECT_EQ(0, lstrcmpiA("zrvbuild_tests.exe", list_loaded_modules()[0].base_name.c_str()));
 }
 
-TEST_F(loaded_probe, RootIsTheParentOfTheBinFolder) {
+TEST_F(Win32InstallRoot, RootIsTheParentOfTheBinFolder) {
   load_from("root\\bin");
   const std::string root = process_installation_root(prefix);
   EXPECT_EQ(0, lstrcmpiA((dir_.root + "\\root").c_str(), root.c_str())) << root;
   EXPECT_EQ(root + "\\include", rebase_to_root(prefix + "/include", root, prefix));
 }
 
-TEST_F(loaded_probe, LastBinFolderCounts) {
+TEST_F(Win32InstallRoot, LastBinFolderCounts) {
   load_from("bin\\tools\\bin");
   EXPECT_EQ(0, lstrcmpiA((dir_.root + "\\bin\\tools").c_str(),
                          process_installation_root(prefix).c_str()));
 }
 
-TEST_F(loaded_probe, ZorvanHomeWins) {
+TEST_F(Win32InstallRoot, ZorvanHomeWins) {
   load_from("root\\bin");
   _putenv_s("ZORVAN_HOME", "D:\\Elsewhere");
   EXPECT_EQ("D:\\Elsewhere", process_installation_root(prefix));
 }
 
-TEST_F(loaded_probe, MatchingLibraryOutsideABinFolderGivesThePrefix) {
+TEST_F(Win32InstallRoot, MatchingLibraryOutsideABinFolderGivesThePrefix) {
   load_from("root\\lib");
   EXPECT_EQ(prefix, process_installation_root(prefix));
 }
 
-TEST_F(loaded_probe, WithoutEitherThePrefix) {
+TEST_F(Win32InstallRoot, WithoutEitherThePrefix) {
   EXPECT_EQ(prefix, process_installation_root(prefix));
   load_from("root\\bin");
   FreeLibrary(library_);

@@ -241,6 +241,7 @@ TEST(Win32Wrappers, ExecvRequotesEveryArgumentForTheChild) {
   process_result run = launch("v", args);
   EXPECT_EQ(echoed(args), run.out);
   EXPECT_EQ("", run.err);
+  EXPECT_EQ(0, run.status);  // the launcher ended when its replacement started
 }
 
 TEST(Win32Wrappers, ExecvpPassesTheVectorUnchanged) {
@@ -248,4 +249,5 @@ TEST(Win32Wrappers, ExecvpPassesTheVectorUnchanged) {
   process_result run = launch("vp", {"a b", "c", "\"d e\""});
   EXPECT_EQ(echoed({"a", "b", "c", "d e"}), run.out);
   EXPECT_EQ("", run.err);
+  EXPECT_EQ(0, run.status);
 }
