@@ -34,6 +34,14 @@ void add_mex_debug_define(run_state& run) {
 
 }  // namespace
 
+int prepare_run(int argc, const char* const* argv, run_state& run, bool& run_ended) {
+  const int walk_status = walk_command_line(argc, argv, run, run_ended);
+  if (run_ended) return walk_status;
+  add_mex_debug_define(run);
+  setup_output_names(run);
+  return 0;
+}
+
 int run_zrvbuild(int argc, const char* const* argv) {
   run_state run;
   if (argc == 1) {
@@ -45,11 +53,10 @@ int run_zrvbuild(int argc, const char* const* argv) {
     return 0;
   }
   bool run_ended = false;
-  const int walk_status = walk_command_line(argc, argv, run, run_ended);
-  if (run_ended) return walk_status;
-
-  add_mex_debug_define(run);
-  setup_output_names(run);
+  const int prepare_status = prepare_run(argc, argv, run, run_ended);
+  if (run_ended) return prepare_status;
+  // A warning the walk could not write ends the run before any command starts.
+  if (standard_output_failed()) return 1;
 
   variable_table& table = the_variable_table();
   if (run.depend) return depend_phase(run, table);

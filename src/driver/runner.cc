@@ -13,11 +13,13 @@ int decode_command_status(int raw_status) {
 }
 
 int run_build_command(const std::string& command, bool dry_run) {
-  if (dry_run) {
-    print_out_line(command);
-    return 0;
-  }
   // Echoed and flushed before the command starts, so it precedes the command's own output.
-  if (verbose) print_out_line(command);
+  if (dry_run || verbose) {
+    print_out_line(command);
+    // A command that was to be shown but could not be is not run, just as when SIGPIPE ends
+    // the process at that write; the caller stops at the nonzero status.
+    if (standard_output_failed()) return 1;
+  }
+  if (dry_run) return 0;
   return decode_command_status(std::system(command.c_str()));
 }

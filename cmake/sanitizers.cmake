@@ -1,0 +1,20 @@
+# Instrumentation for the checked builds. Applied to every target defined after this file is
+# included (the product, the tests, the example fixtures), so that an instrumented test never
+# loads an uninstrumented part of ours and a report anywhere ends the process.
+
+if(ZRVBUILD_SANITIZE)
+  # No recovery: the first report of either sanitizer ends the process with a failure.
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(ZRVBUILD_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (libFuzzer): use the 'fuzz' preset.")
+  endif()
+  # Coverage for libFuzzer in all of our code; the fuzz targets add the libFuzzer driver itself.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
