@@ -11,7 +11,8 @@
 namespace {
 
 void require(bool holds) {
-  if (!holds) std::abort();
+  if (!holds)
+    std::abort();
 }
 
 // The Windows C run-time's splitting of the arguments after the program name: blanks and tabs
@@ -22,13 +23,16 @@ std::vector<std::string> split_windows_arguments(const std::string& line) {
   std::vector<std::string> args;
   std::string::size_type i = 0;
   for (;;) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i == line.size()) return args;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+      ++i;
+    if (i == line.size())
+      return args;
     std::string arg;
     bool quoted = false;
     while (i < line.size()) {
       const char c = line[i];
-      if (!quoted && (c == ' ' || c == '\t')) break;
+      if (!quoted && (c == ' ' || c == '\t'))
+        break;
       if (c == '\\') {
         std::string::size_type backslashes = 0;
         while (i < line.size() && line[i] == '\\') {
@@ -66,7 +70,8 @@ std::vector<std::string> split_windows_arguments(const std::string& line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string argument(reinterpret_cast<const char*>(data), size);
   // A C string cannot hold a NUL, so no argument does.
-  if (argument.find('\0') != std::string::npos) return 0;
+  if (argument.find('\0') != std::string::npos)
+    return 0;
   const std::string quoted = quote_windows_argument(argument);
   // Twice, so that where one quoted argument ends is checked as well.
   const std::vector<std::string> args = split_windows_arguments(quoted + " " + quoted);

@@ -26,7 +26,8 @@ std::vector<std::pair<std::string, std::string>> fuzz_environment;
 
 const char* fuzz_lookup(const char* name) {
   for (const auto& entry : fuzz_environment) {
-    if (entry.first == name) return entry.second.c_str();
+    if (entry.first == name)
+      return entry.second.c_str();
   }
   return nullptr;
 }
@@ -37,7 +38,8 @@ std::vector<std::string> split_fields(const std::string& text) {
   for (;;) {
     const std::string::size_type end = text.find('\0', start);
     fields.push_back(text.substr(start, end - start));
-    if (end == std::string::npos) return fields;
+    if (end == std::string::npos)
+      return fields;
     start = end + 1;
   }
 }
@@ -58,11 +60,14 @@ void fill_table_from_fuzz_environment() {
 }
 
 void require(bool holds) {
-  if (!holds) std::abort();
+  if (!holds)
+    std::abort();
 }
 
 // Every entry of an accumulated string begins with a blank.
-void require_accumulated(const std::string& text) { require(text.empty() || text[0] == ' '); }
+void require_accumulated(const std::string& text) {
+  require(text.empty() || text[0] == ' ');
+}
 
 void compose_compiles(source_language language, const std::vector<std::string>& sources,
                       const run_state& run) {
@@ -93,7 +98,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size == 0)
+    return 0;
   const std::size_t environment_count = data[0] % 16;
   const std::vector<std::string> fields =
       split_fields(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
@@ -103,8 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i < environment_count) {
       const std::string::size_type equals = fields[i].find('=');
-      fuzz_environment.emplace_back(fields[i].substr(0, equals),
-                                    equals == std::string::npos ? "" : fields[i].substr(equals + 1));
+      fuzz_environment.emplace_back(
+          fields[i].substr(0, equals),
+          equals == std::string::npos ? "" : fields[i].substr(equals + 1));
     } else {
       args.push_back(fields[i]);
     }
@@ -112,19 +119,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fill_table_from_fuzz_environment();
 
   std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  for (const std::string& arg : args)
+    argv.push_back(arg.c_str());
   verbose = false;
   run_state run;
   bool run_ended = false;
   prepare_run(static_cast<int>(argv.size()), argv.data(), run, run_ended);
-  if (run_ended) return 0;
+  if (run_ended)
+    return 0;
 
   for (const std::string* text : {&run.obj_files, &run.lib_files, &run.include_flags,
                                   &run.define_flags, &run.linker_flags, &run.pass_on_flags}) {
     require_accumulated(*text);
   }
   require(run.target_ext == ".zrv" || run.target_ext == ".mex");
-  if (!run.link_stand_alone) require(ends_with(run.target_file, run.target_ext));
+  if (!run.link_stand_alone)
+    require(ends_with(run.target_file, run.target_ext));
 
   compose_compiles(source_language::fortran, run.fortran_files, run);
   compose_compiles(source_language::c, run.c_files, run);
@@ -134,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                : compose_module_link_command(run, the_variable_table());
   require(!link.empty());
   const std::string stripped = strip_target(run, build_constants::default_executable_name);
-  if (!run.link_stand_alone) require(stripped == run.target_file);
+  if (!run.link_stand_alone)
+    require(stripped == run.target_file);
   return 0;
 }

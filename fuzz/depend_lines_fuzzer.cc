@@ -15,11 +15,13 @@ namespace {
 const std::string dependency_file = "x.d";
 
 void require(bool holds) {
-  if (!holds) std::abort();
+  if (!holds)
+    std::abort();
 }
 
 bool text_ends_with(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // A line without ".o:" is copied whole. Otherwise the output is "pic/O O D" and then the rest
@@ -46,7 +48,8 @@ void check_rewrite(const std::string& line, const std::string& written) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   std::FILE* stream = fmemopen(size == 0 ? nullptr : &input[0], size, "r");
-  if (stream == nullptr) return 0;
+  if (stream == nullptr)
+    return 0;
 
   std::string joined;
   std::string output;
@@ -54,20 +57,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (!std::feof(stream)) {
     const std::string line = read_line(stream);
     require(line.find('\n') == std::string::npos);
-    if (reads > 0) joined += '\n';
+    if (reads > 0)
+      joined += '\n';
     joined += line;
     ++reads;
     const std::string written = rewrite_dependency_line(line, dependency_file);
     check_rewrite(line, written);
     output += written;
     output += '\n';
-    if (std::ferror(stream)) break;
+    if (std::ferror(stream))
+      break;
   }
   std::fclose(stream);
 
   require(joined == input);
   std::size_t lines_written = 0;
-  for (char c : output) lines_written += c == '\n';
+  for (char c : output)
+    lines_written += c == '\n';
   require(lines_written == reads);
   return 0;
 }

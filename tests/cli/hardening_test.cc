@@ -35,7 +35,8 @@ std::vector<std::string> split_lines(const std::string& text) {
   std::string::size_type start = 0;
   while (start < text.size()) {
     std::string::size_type end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos)
+      end = text.size();
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
@@ -43,14 +44,17 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 bool ends_with_text(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // Compares texts of many megabytes without printing them: sizes and the first difference.
 ::testing::AssertionResult same_bytes(const std::string& expected, const std::string& actual) {
-  if (expected == actual) return ::testing::AssertionSuccess();
+  if (expected == actual)
+    return ::testing::AssertionSuccess();
   std::string::size_type at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at])
+    ++at;
   return ::testing::AssertionFailure()
          << "expected " << expected.size() << " bytes, got " << actual.size()
          << "; first difference at byte " << at << ": expected ..."
@@ -85,14 +89,15 @@ struct tool_bench {
 
   // A fake tool: the log line, then body; without a body of its own it writes its -o file.
   void tool(const std::string& name, const std::string& body) {
-    const std::string prelude =
-        "line=" + name + "\n"
-        "out=; prev=\n"
-        "for a in \"$@\"; do\n"
-        "  case $a in *.c|*.cc) line=\"$line $a\";; esac\n"
-        "  [ \"$prev\" = -o ] && out=$a; prev=$a\n"
-        "done\n"
-        "echo \"$line\" >> '" + log + "'\n";
+    const std::string prelude = "line=" + name +
+                                "\n"
+                                "out=; prev=\n"
+                                "for a in \"$@\"; do\n"
+                                "  case $a in *.c|*.cc) line=\"$line $a\";; esac\n"
+                                "  [ \"$prev\" = -o ] && out=$a; prev=$a\n"
+                                "done\n"
+                                "echo \"$line\" >> '" +
+                                log + "'\n";
     const std::string writes_output = "printf '' > \"$out\" || exit 1\n";
     write_script(bin + "/" + name, prelude + (body.empty() ? writes_output : body));
   }
@@ -119,7 +124,8 @@ struct input_case {
 
 std::vector<std::string> numbered(const std::string& head, int count, const std::string& tail) {
   std::vector<std::string> items;
-  for (int i = 0; i < count; ++i) items.push_back(head + std::to_string(i) + tail);
+  for (int i = 0; i < count; ++i)
+    items.push_back(head + std::to_string(i) + tail);
   return items;
 }
 
@@ -135,7 +141,8 @@ std::vector<std::string> long_defines(int count) {
 
 std::string blank_joined(const std::vector<std::string>& items) {
   std::string joined;
-  for (const std::string& item : items) joined += " " + item;
+  for (const std::string& item : items)
+    joined += " " + item;
   return joined;
 }
 
@@ -157,38 +164,41 @@ input_case defines_case(const std::string& name, const std::string& must,
 
 std::vector<input_case> input_cases() {
   std::vector<input_case> cases;
-  cases.push_back(defines_case(
-      "one argument of 128 KiB", "the longest argument exec passes reaches the command whole",
-      long_defines(1), 0));
-  cases.push_back(defines_case(
-      "arguments of 1 MiB", "eight arguments of 128 KiB reach the command whole and in order",
-      long_defines(8), 0));
+  cases.push_back(defines_case("one argument of 128 KiB",
+                               "the longest argument exec passes reaches the command whole",
+                               long_defines(1), 0));
+  cases.push_back(defines_case("arguments of 1 MiB",
+                               "eight arguments of 128 KiB reach the command whole and in order",
+                               long_defines(8), 0));
   // Exec refuses more than a quarter of the stack limit for arguments and environment together,
   // and never more than 6 MiB whatever the limit: 16 MB of arguments cannot reach any program
   // (the in-process test below covers 16 MiB). This is close to the most exec allows.
-  cases.push_back(defines_case(
-      "arguments of 5.5 MiB", "44 arguments of 128 KiB, near the kernel's 6 MiB, all reach the command",
-      long_defines(44), 64ul << 20));
-  cases.push_back(defines_case("100,000 arguments",
-                               "100,000 options reach the command in order",
+  cases.push_back(
+      defines_case("arguments of 5.5 MiB",
+                   "44 arguments of 128 KiB, near the kernel's 6 MiB, all reach the command",
+                   long_defines(44), 64ul << 20));
+  cases.push_back(defines_case("100,000 arguments", "100,000 options reach the command in order",
                                numbered("-Dd", 100000, ""), 0));
   {
     std::vector<std::string> args = numbered("s", 100000, ".c");
     args.insert(args.begin(), "-n");
     const std::string objects = blank_joined(numbered("s", 100000, ".o"));
-    cases.push_back({"100,000 sources", "one compile command per source, in order, and one link "
-                     "command naming every object",
-                     args, {}, 0, [objects](const std::string& out) {
-                       const std::vector<std::string> lines = split_lines(out);
-                       ASSERT_EQ(100001u, lines.size());
-                       for (int i = 0; i < 100000; ++i) {
-                         const std::string n = std::to_string(i);
-                         ASSERT_TRUE(ends_with_text(lines[i], " s" + n + ".c -o s" + n + ".o"))
-                             << "line " << i;
-                       }
-                       EXPECT_NE(std::string::npos,
-                                 lines[100000].find(" -o s0.zrv " + objects + " "));
-                     }});
+    cases.push_back(
+        {"100,000 sources",
+         "one compile command per source, in order, and one link "
+         "command naming every object",
+         args,
+         {},
+         0,
+         [objects](const std::string& out) {
+           const std::vector<std::string> lines = split_lines(out);
+           ASSERT_EQ(100001u, lines.size());
+           for (int i = 0; i < 100000; ++i) {
+             const std::string n = std::to_string(i);
+             ASSERT_TRUE(ends_with_text(lines[i], " s" + n + ".c -o s" + n + ".o")) << "line " << i;
+           }
+           EXPECT_NE(std::string::npos, lines[100000].find(" -o s0.zrv " + objects + " "));
+         }});
   }
   {
     // Eight environment values of 128 KiB, the longest exec passes, six in the compile command
@@ -198,18 +208,20 @@ std::vector<input_case> input_cases() {
     std::vector<std::string> env;
     std::vector<std::string> values;
     for (std::size_t i = 0; i < names.size(); ++i) {
-      values.push_back(std::string(longest_exec_string - names[i].size() - 1,
-                                   static_cast<char>('A' + i)));
+      values.push_back(
+          std::string(longest_exec_string - names[i].size() - 1, static_cast<char>('A' + i)));
       env.push_back(names[i] + "=" + values.back());
     }
-    const std::string compile = values[0] + " -c " + values[1] + " " + values[2] + " " +
-                                values[3] + " " + values[4] + " " + values[5] +
-                                "    a.c -o a.o";
+    const std::string compile = values[0] + " -c " + values[1] + " " + values[2] + " " + values[3] +
+                                " " + values[4] + " " + values[5] + "    a.c -o a.o";
     const std::string link_head = values[6] + " ";
     const std::string link_flags = " " + values[7] + " ";
     cases.push_back({"environment values of 1 MiB",
                      "eight values of 128 KiB reach the commands whole, composed as configured",
-                     {"-n", "a.c"}, env, 0, [=](const std::string& out) {
+                     {"-n", "a.c"},
+                     env,
+                     0,
+                     [=](const std::string& out) {
                        const std::vector<std::string> lines = split_lines(out);
                        ASSERT_EQ(2u, lines.size());
                        EXPECT_TRUE(same_bytes(compile, lines[0]));
@@ -219,18 +231,23 @@ std::vector<input_case> input_cases() {
   }
   cases.push_back({"arguments that are not UTF-8",
                    "bytes reach the commands and the module name unchanged",
-                   {"-n", "-D\xc3\x28=\x80", "-Wl,\xfe\xff", "\xe2\x82.c"}, {}, 0,
+                   {"-n", "-D\xc3\x28=\x80", "-Wl,\xfe\xff", "\xe2\x82.c"},
+                   {},
+                   0,
                    [](const std::string& out) {
                      const std::vector<std::string> lines = split_lines(out);
                      ASSERT_EQ(2u, lines.size());
-                     EXPECT_TRUE(ends_with_text(lines[0], "  -D\xc3\x28=\x80 \xe2\x82.c -o \xe2\x82.o"));
+                     EXPECT_TRUE(
+                         ends_with_text(lines[0], "  -D\xc3\x28=\x80 \xe2\x82.c -o \xe2\x82.o"));
                      EXPECT_NE(std::string::npos,
                                lines[1].find(" -o \xe2\x82.zrv  \xe2\x82.o   -Wl,\xfe\xff "));
                    }});
-  cases.push_back({"an environment value that is not UTF-8", "-p prints the bytes unchanged",
-                   {"-p", "CC"}, {"CC=\xff\xfe cc \x80\x01"}, 0, [](const std::string& out) {
-                     EXPECT_EQ("\xff\xfe cc \x80\x01\n", out);
-                   }});
+  cases.push_back({"an environment value that is not UTF-8",
+                   "-p prints the bytes unchanged",
+                   {"-p", "CC"},
+                   {"CC=\xff\xfe cc \x80\x01"},
+                   0,
+                   [](const std::string& out) { EXPECT_EQ("\xff\xfe cc \x80\x01\n", out); }});
   return cases;
 }
 
@@ -250,10 +267,12 @@ TEST(Hardening, ArgumentsAndEnvironment) {
 // argument of 16 MiB and 128 arguments of 128 KiB reach the compile command whole.
 TEST(Hardening, SixteenMebibytesOfArgumentsInProcess) {
   std::vector<std::string> args = {"zrvbuild", "-DHUGE=" + std::string(16u << 20, 'h')};
-  for (const std::string& define : long_defines(128)) args.push_back(define);
+  for (const std::string& define : long_defines(128))
+    args.push_back(define);
   args.push_back("a.c");
   std::vector<const char*> argv;
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  for (const std::string& arg : args)
+    argv.push_back(arg.c_str());
 
   run_state run;
   bool run_ended = false;
@@ -261,8 +280,7 @@ TEST(Hardening, SixteenMebibytesOfArgumentsInProcess) {
   EXPECT_FALSE(run_ended);
   const std::vector<std::string> defines(args.begin() + 1, args.end() - 1);
   variable_table table;
-  const std::string command =
-      compose_compile_command(source_language::c, "a.c", "a.o", run, table);
+  const std::string command = compose_compile_command(source_language::c, "a.c", "a.o", run, table);
   EXPECT_TRUE(ends_with_text(command, " " + blank_joined(defines) + " a.c -o a.o"));
   EXPECT_EQ((16u << 20) + 7 + 128 * longest_exec_string + 129, run.define_flags.size());
 }
@@ -285,11 +303,10 @@ std::vector<compiler_output_case> compiler_output_cases() {
       {"NUL bytes", "NUL bytes stay inside their line", "printf 'a.o: a.c x\\000y.h\\n'\n",
        std::string("pic/a.o a.o a.d: a.c x\0y.h\n\n", 28), 0},
       {"carriage returns", "a carriage return is an ordinary byte; only a line feed ends a line",
-       "printf 'a.o: a.c \\\\\\r\\n b.h\\r\\n'\n",
-       "pic/a.o a.o a.d: a.c \\\r\n b.h\r\n\n", 0},
+       "printf 'a.o: a.c \\\\\\r\\n b.h\\r\\n'\n", "pic/a.o a.o a.d: a.c \\\r\n b.h\r\n\n", 0},
       {"invalid UTF-8", "bytes that are not UTF-8 are copied, and '/' still splits the target",
-       "printf 'd\\377/\\300\\301.o: \\376.c\\n'\n",
-       "pic/\xc0\xc1.o \xc0\xc1.o a.d: \xfe.c\n\n", 0},
+       "printf 'd\\377/\\300\\301.o: \\376.c\\n'\n", "pic/\xc0\xc1.o \xc0\xc1.o a.d: \xfe.c\n\n",
+       0},
       {"one line of 64 MiB", "the line is read and written whole",
        "printf 'a.o: '; head -c 67108864 /dev/zero | tr '\\000' h; printf '\\n'\n",
        "pic/a.o a.o a.d: " + mebibytes_64 + "\n\n", 0},
@@ -331,23 +348,57 @@ struct failing_tool_case {
 
 std::vector<failing_tool_case> failing_tool_cases() {
   return {
-      {"compiler killed by SIGKILL", "nonzero status; b.c is not compiled and nothing is linked",
-       {}, "kill -KILL $$\n", "", any_failure, {"cc a.c"}},
-      {"compiler killed by SIGSEGV", "nonzero status; b.c is not compiled and nothing is linked",
-       {}, "kill -SEGV $$\n", "", any_failure, {"cc a.c"}},
-      {"compiler that cannot be found", "the shell's 127; nothing else runs", {}, nullptr, "",
-       127, {}},
+      {"compiler killed by SIGKILL",
+       "nonzero status; b.c is not compiled and nothing is linked",
+       {},
+       "kill -KILL $$\n",
+       "",
+       any_failure,
+       {"cc a.c"}},
+      {"compiler killed by SIGSEGV",
+       "nonzero status; b.c is not compiled and nothing is linked",
+       {},
+       "kill -SEGV $$\n",
+       "",
+       any_failure,
+       {"cc a.c"}},
+      {"compiler that cannot be found",
+       "the shell's 127; nothing else runs",
+       {},
+       nullptr,
+       "",
+       127,
+       {}},
       {"compiler that closes its standard output early",
-       "its failure is the status; nothing after it runs", {},
-       "exec 1>&-\nprintf 'note\\n' 2>/dev/null || exit 4\n", "", 4, {"cc a.c"}},
-      {"compiler that writes nothing and exits 1", "status 1; nothing after it runs", {},
-       "exit 1\n", "", 1, {"cc a.c"}},
-      {"linker killed by SIGSEGV", "nonzero status; the strip step does not run", {"-s"}, "",
-       "kill -SEGV $$\n", any_failure, {"cc a.c", "cc b.c", "ld"}},
+       "its failure is the status; nothing after it runs",
+       {},
+       "exec 1>&-\nprintf 'note\\n' 2>/dev/null || exit 4\n",
+       "",
+       4,
+       {"cc a.c"}},
+      {"compiler that writes nothing and exits 1",
+       "status 1; nothing after it runs",
+       {},
+       "exit 1\n",
+       "",
+       1,
+       {"cc a.c"}},
+      {"linker killed by SIGSEGV",
+       "nonzero status; the strip step does not run",
+       {"-s"},
+       "",
+       "kill -SEGV $$\n",
+       any_failure,
+       {"cc a.c", "cc b.c", "ld"}},
       // One string handed to the shell is limited like an argument; the shell cannot start, and
       // system() reports it as the shell's 127 without a message.
-      {"command longer than exec allows", "status 127; nothing runs",
-       {long_defines(1)[0]}, "", "", 127, {}},
+      {"command longer than exec allows",
+       "status 127; nothing runs",
+       {long_defines(1)[0]},
+       "",
+       "",
+       127,
+       {}},
   };
 }
 
@@ -385,8 +436,8 @@ struct output_case {
   std::vector<std::string> args;
   broken_output output;
   bool ignore_sigpipe;
-  int status;         // when no signal ends the run
-  int signal;         // the signal that must end the run, or 0
+  int status;  // when no signal ends the run
+  int signal;  // the signal that must end the run, or 0
   std::string err;
   std::vector<std::string> log;
 };
@@ -394,28 +445,87 @@ struct output_case {
 std::vector<output_case> output_cases() {
   const std::string unrecognized = "zrvbuild: unrecognized argument foo.txt\n";
   return {
-      {"-p CC >/dev/full", "status 1 and the message, not 0 with the value lost", {"-p", "CC"},
-       broken_output::full_device, false, 1, 0, write_error, {}},
-      {"-h >/dev/full", "status 1 and the message", {"-h"}, broken_output::full_device, false, 1,
-       0, write_error, {}},
-      {"-p CC into a pipe without reader, SIGPIPE ignored", "status 1 and the message",
-       {"-p", "CC"}, broken_output::pipe_without_reader, true, 1, 0, write_error, {}},
-      {"-p CC into a pipe without reader, SIGPIPE default",
-       "SIGPIPE ends the process, as the shell then reports (141)", {"-p", "CC"},
-       broken_output::pipe_without_reader, false, 0, SIGPIPE, "", {}},
-      {"dry run >/dev/full", "status 1 at the first command that cannot be shown",
-       {"-n", "a.c", "b.c"}, broken_output::full_device, false, 1, 0, write_error, {}},
-      {"verbose run >/dev/full", "a command whose echo is lost does not run; status 1",
-       {"-v", "a.c", "b.c"}, broken_output::full_device, false, 1, 0, write_error, {}},
-      {"verbose run into a pipe without reader, SIGPIPE ignored",
-       "a command whose echo is lost does not run; status 1", {"-v", "a.c"},
-       broken_output::pipe_without_reader, true, 1, 0, write_error, {}},
-      {"warning lost before a dependency run", "no command starts after the lost warning",
-       {"-largeArrayDims", "-M", "a.c"}, broken_output::full_device, false, 1, 0, write_error,
+      {"-p CC >/dev/full",
+       "status 1 and the message, not 0 with the value lost",
+       {"-p", "CC"},
+       broken_output::full_device,
+       false,
+       1,
+       0,
+       write_error,
        {}},
-      {"lost warning and an unrecognized argument", "the run's own failure status is kept",
-       {"-largeArrayDims", "foo.txt"}, broken_output::full_device, false, 1, 0,
-       unrecognized + write_error, {}},
+      {"-h >/dev/full",
+       "status 1 and the message",
+       {"-h"},
+       broken_output::full_device,
+       false,
+       1,
+       0,
+       write_error,
+       {}},
+      {"-p CC into a pipe without reader, SIGPIPE ignored",
+       "status 1 and the message",
+       {"-p", "CC"},
+       broken_output::pipe_without_reader,
+       true,
+       1,
+       0,
+       write_error,
+       {}},
+      {"-p CC into a pipe without reader, SIGPIPE default",
+       "SIGPIPE ends the process, as the shell then reports (141)",
+       {"-p", "CC"},
+       broken_output::pipe_without_reader,
+       false,
+       0,
+       SIGPIPE,
+       "",
+       {}},
+      {"dry run >/dev/full",
+       "status 1 at the first command that cannot be shown",
+       {"-n", "a.c", "b.c"},
+       broken_output::full_device,
+       false,
+       1,
+       0,
+       write_error,
+       {}},
+      {"verbose run >/dev/full",
+       "a command whose echo is lost does not run; status 1",
+       {"-v", "a.c", "b.c"},
+       broken_output::full_device,
+       false,
+       1,
+       0,
+       write_error,
+       {}},
+      {"verbose run into a pipe without reader, SIGPIPE ignored",
+       "a command whose echo is lost does not run; status 1",
+       {"-v", "a.c"},
+       broken_output::pipe_without_reader,
+       true,
+       1,
+       0,
+       write_error,
+       {}},
+      {"warning lost before a dependency run",
+       "no command starts after the lost warning",
+       {"-largeArrayDims", "-M", "a.c"},
+       broken_output::full_device,
+       false,
+       1,
+       0,
+       write_error,
+       {}},
+      {"lost warning and an unrecognized argument",
+       "the run's own failure status is kept",
+       {"-largeArrayDims", "foo.txt"},
+       broken_output::full_device,
+       false,
+       1,
+       0,
+       unrecognized + write_error,
+       {}},
   };
 }
 
@@ -452,7 +562,8 @@ TEST(Hardening, HelpIntoHeadOfOneByte) {
   scratch_dir dir;
   const std::string status_file = dir.path("status");
   std::vector<std::string> env = {"PATH=/usr/bin:/bin"};
-  for (const std::string& entry : sanitizer_environment()) env.push_back(entry);
+  for (const std::string& entry : sanitizer_environment())
+    env.push_back(entry);
   process_result result = run_program(
       {"/bin/sh", "-c", "{ \"$0\" -h; echo $? > \"$1\"; } | head -c 1", ZRVBUILD_EXE, status_file},
       env);
@@ -479,20 +590,37 @@ struct directory_case {
 
 std::vector<directory_case> directory_cases() {
   return {
-      {"read-only, build", "the compiler's failure is the status; nothing after it runs",
-       {"a.c", "b.c"}, directory_fault::read_only, 1, "", {"cc a.c"}},
-      {"read-only, dependency files", "a message for each file that cannot be written, status 1",
-       {"-M", "a.c", "b.c"}, directory_fault::read_only, 1,
+      {"read-only, build",
+       "the compiler's failure is the status; nothing after it runs",
+       {"a.c", "b.c"},
+       directory_fault::read_only,
+       1,
+       "",
+       {"cc a.c"}},
+      {"read-only, dependency files",
+       "a message for each file that cannot be written, status 1",
+       {"-M", "a.c", "b.c"},
+       directory_fault::read_only,
+       1,
        "zrvbuild: unable to write dependency file a.d\n"
        "zrvbuild: unable to write dependency file b.d\n",
        {"cc a.c", "cc b.c"}},
-      {"removed by the first compile", "the next compile fails and nothing is linked",
-       {"a.c", "b.c"}, directory_fault::removed_by_first_compile, 1, "", {"cc a.c", "cc b.c"}},
+      {"removed by the first compile",
+       "the next compile fails and nothing is linked",
+       {"a.c", "b.c"},
+       directory_fault::removed_by_first_compile,
+       1,
+       "",
+       {"cc a.c", "cc b.c"}},
       // a.d is opened before the compiler gets to remove the directory (or not: a race that
       // zrvbuild cannot see); b.d comes after the removal and cannot be created.
-      {"removed during a dependency run", "a file that cannot be created: message, status 1",
-       {"-M", "a.c", "b.c"}, directory_fault::removed_by_first_compile, 1,
-       "zrvbuild: unable to write dependency file b.d\n", {"cc a.c", "cc b.c"}},
+      {"removed during a dependency run",
+       "a file that cannot be created: message, status 1",
+       {"-M", "a.c", "b.c"},
+       directory_fault::removed_by_first_compile,
+       1,
+       "zrvbuild: unable to write dependency file b.d\n",
+       {"cc a.c", "cc b.c"}},
   };
 }
 
@@ -501,7 +629,8 @@ TEST(Hardening, WorkingDirectory) {
     SCOPED_TRACE(std::string(c.name) + ": " + c.must);
     tool_bench bench;
     // The fake compiler prints a rule (for -M) and writes its object (for a build).
-    std::string compiler = "printf 'x.o: x.c\\n'\n[ -z \"$out\" ] || printf '' > \"$out\" || exit 1\n";
+    std::string compiler =
+        "printf 'x.o: x.c\\n'\n[ -z \"$out\" ] || printf '' > \"$out\" || exit 1\n";
     child_setup setup;
     if (c.fault == directory_fault::read_only) {
       chmod(bench.work.c_str(), 0555);
