@@ -3,9 +3,12 @@
 # loads an uninstrumented part of ours and a report anywhere ends the process.
 
 if(ZRVBUILD_SANITIZE)
-  # No recovery: the first report of either sanitizer ends the process with a failure.
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
-                      -fno-sanitize-recover=all)
+  # No recovery: the first report of either sanitizer ends the process with a failure. The tests
+  # get the same flags for what they build with the real tool chain against our libraries.
+  set(ZRVBUILD_SANITIZER_FLAGS
+      "-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all")
+  separate_arguments(_sanitizer_options UNIX_COMMAND "${ZRVBUILD_SANITIZER_FLAGS}")
+  add_compile_options(${_sanitizer_options})
   add_link_options(-fsanitize=address,undefined)
 endif()
 

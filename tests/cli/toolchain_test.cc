@@ -22,12 +22,18 @@ const std::vector<std::string> base_environment = {"PATH=/usr/local/bin:/usr/bin
                                                    "ZORVAN_HOME=" + example_home};
 
 // zrvbuild with these arguments, in a shell that has sourced the profile.
-process_result zrvbuild_with_profile(
-    const std::vector<std::string>& args, const std::string& cwd,
-    const std::vector<std::string>& environment = base_environment) {
+process_result zrvbuild_with_profile(const std::vector<std::string>& args, const std::string& cwd,
+                                     std::vector<std::string> environment = base_environment) {
   std::vector<std::string> argv = {
       "/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE, ZRVBUILD_EXE};
   argv.insert(argv.end(), args.begin(), args.end());
+#ifdef ZRVBUILD_SANITIZER_FLAGS
+  // A program linked against the sanitized stand-in libraries needs the sanitizers' run-time
+  // first in its load order, so stand-alone programs are linked with it. Modules are loaded by
+  // the sanitized host and stay as they are.
+  environment.push_back(std::string("LD_CXX=g++ -std=gnu++11 ") + ZRVBUILD_SANITIZER_FLAGS);
+#endif
+  for (const std::string& entry : sanitizer_environment()) environment.push_back(entry);
   return run_program(argv, environment, cwd);
 }
 
