@@ -77,9 +77,19 @@ std::vector<std::string> sanitizer_environment() {
 }
 
 process_result run_program(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env, const std::string& cwd) {
+  return run_program_at(argv.at(0), argv, env, cwd, child_setup());
+}
+
+process_result run_program(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env, const std::string& cwd,
                            const child_setup& setup) {
   return run_program_at(argv.at(0), argv, env, cwd, setup);
+}
+
+process_result run_program_at(const std::string& path, const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env, const std::string& cwd) {
+  return run_program_at(path, argv, env, cwd, child_setup());
 }
 
 process_result run_program_at(const std::string& path, const std::vector<std::string>& argv,
@@ -114,6 +124,11 @@ process_result run_program_at(const std::string& path, const std::vector<std::st
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   if (WIFSIGNALED(raw)) result.signal = WTERMSIG(raw);
   return result;
+}
+
+process_result run_zrvbuild(const std::vector<std::string>& args,
+                            const std::vector<std::string>& env, const std::string& cwd) {
+  return run_zrvbuild(args, env, cwd, child_setup());
 }
 
 process_result run_zrvbuild(const std::vector<std::string>& args,

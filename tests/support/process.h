@@ -12,37 +12,46 @@ struct process_result {
   int signal = 0;   // the signal that ended it, 0 when it exited
 };
 
+// env holds "NAME=value" entries and is the whole environment of the program.
+process_result run_program(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& env, const std::string& cwd = ".");
+
+// Starts the file at path with exactly this argument vector, which need not begin with the
+// program's name and may be empty.
+process_result run_program_at(const std::string& path, const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env, const std::string& cwd = ".");
+
+// The zrvbuild under test with these arguments, in an environment holding only PATH (unless env
+// gives its own) and the given entries. On POSIX hosts the sanitizers' options of the tests are
+// passed on too, and a sanitizer report on its standard error fails the calling test.
+process_result run_zrvbuild(const std::vector<std::string>& args,
+                            const std::vector<std::string>& env = {},
+                            const std::string& cwd = ".");
+
+#ifndef _WIN32
 // How the child is set up beyond its arguments, environment and directory.
 struct child_setup {
-  int stdout_fd = -1;            // standard output goes here, not into out, when >= 0
-  bool ignore_sigpipe = false;   // else SIGPIPE has its default action, as in a shell
+  int stdout_fd = -1;                 // standard output goes here, not into out, when >= 0
+  bool ignore_sigpipe = false;        // else SIGPIPE has its default action, as in a shell
   bool without_dac_override = false;  // root, too, is refused what the permissions refuse
   unsigned long stack_limit = 0;      // when nonzero, RLIMIT_STACK; exec allows arguments and
                                       // environment of a quarter of it (6 MiB at most)
   unsigned time_limit = 300;          // seconds until SIGALRM ends a program that hangs
 };
 
-// env holds "NAME=value" entries and is the whole environment of the program.
 process_result run_program(const std::vector<std::string>& argv,
-                           const std::vector<std::string>& env, const std::string& cwd = ".",
-                           const child_setup& setup = child_setup());
-
-// Starts the file at path with exactly this argument vector, which need not begin with the
-// program's name and may be empty.
+                           const std::vector<std::string>& env, const std::string& cwd,
+                           const child_setup& setup);
 process_result run_program_at(const std::string& path, const std::vector<std::string>& argv,
-                              const std::vector<std::string>& env, const std::string& cwd = ".",
-                              const child_setup& setup = child_setup());
-
-// The zrvbuild under test with these arguments, in an environment holding only PATH (unless env
-// gives its own), the sanitizers' options when the tests have them, and the given entries. A
-// sanitizer report on its standard error fails the calling test.
+                              const std::vector<std::string>& env, const std::string& cwd,
+                              const child_setup& setup);
 process_result run_zrvbuild(const std::vector<std::string>& args,
-                            const std::vector<std::string>& env = {},
-                            const std::string& cwd = ".",
-                            const child_setup& setup = child_setup());
+                            const std::vector<std::string>& env, const std::string& cwd,
+                            const child_setup& setup);
 
 // ASAN_OPTIONS, UBSAN_OPTIONS and LSAN_OPTIONS as entries, for those the tests run with.
 std::vector<std::string> sanitizer_environment();
+#endif
 
 // The build prefix {P} and version {V} this zrvbuild was built with.
 std::string built_prefix();
