@@ -1,6 +1,7 @@
 // The compile phase.
 #include "build/compile.h"
 
+#include "build/command_text.h"
 #include "driver/messages.h"
 #include "driver/runner.h"
 #include "driver/text_rules.h"
@@ -32,7 +33,7 @@ int compile_sources(source_language language, const std::vector<std::string>& so
       return 1;
     }
     const std::string object = object_name(source, run);
-    run.obj_files += " " + object;
+    run.obj_files.append(" ").append(object);
     const int status = run_build_command(
         compose_compile_command(language, source, object, run, table), run.dry_run);
     if (status != 0) return status;
@@ -51,18 +52,17 @@ std::string compose_compile_command(source_language language, const std::string&
                                     const std::string& object, const run_state& run,
                                     variable_table& table) {
   const language_variables names = variables_of(language);
-  std::string command = table[names.compiler] + " -c ";
   if (language == source_language::fortran) {
     // Fortran takes no preprocessor flags, keeps the order include, define, pass-on, and its
     // file names are never quoted.
-    command += table[names.pic_flag] + " " + table[names.flags] + " " + run.include_flags + " " +
-               run.define_flags + " " + run.pass_on_flags + " " + source + " -o " + object;
-    return command;
+    return join_pieces(table[names.compiler], " -c ", table[names.pic_flag], " ",
+                       table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
+                       run.pass_on_flags, " ", source, " -o ", object);
   }
-  command += table["CPPFLAGS"] + " " + table[names.pic_flag] + " " + table[names.flags] + " " +
-             run.pass_on_flags + " " + run.include_flags + " " + run.define_flags + " " +
-             quote_if_blank(source) + " -o " + quote_if_blank(object);
-  return command;
+  return join_pieces(table[names.compiler], " -c ", table["CPPFLAGS"], " ", table[names.pic_flag],
+                     " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",
+                     run.define_flags, " ", quote_if_blank(source), " -o ",
+                     quote_if_blank(object));
 }
 
 int compile_phase(run_state& run, variable_table& table) {

@@ -1,23 +1,25 @@
 // The link phase.
 #include "build/link.h"
 
+#include "build/command_text.h"
 #include "build_constants.h"
 #include "driver/messages.h"
 #include "driver/runner.h"
 
 std::string compose_module_link_command(const run_state& run, variable_table& table) {
-  return table["DL_LD"] + " " + table["ALL_CXXFLAGS"] + " " + table["DL_LDFLAGS"] + " " +
-         run.pass_on_flags + " -o " + run.target_file + " " + run.obj_files + " " +
-         run.lib_files + " " + run.linker_flags + " " + table["LFLAGS"] +
-         " -lzrvinterp -lzorvan " + table["ZRV_LINK_OPTS"] + " " + table["ZRV_LINK_DEPS"];
+  return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
+                     run.pass_on_flags, " -o ", run.target_file, " ", run.obj_files, " ",
+                     run.lib_files, " ", run.linker_flags, " ", table["LFLAGS"],
+                     " -lzrvinterp -lzorvan ", table["ZRV_LINK_OPTS"], " ",
+                     table["ZRV_LINK_DEPS"]);
 }
 
 std::string compose_stand_alone_link_command(const run_state& run, variable_table& table) {
-  return table["LD_CXX"] + " " + table["CPPFLAGS"] + " " + table["ALL_CXXFLAGS"] + " " +
-         table["RDYNAMIC_FLAG"] + " " + table["ALL_LDFLAGS"] + " " + run.pass_on_flags + " " +
-         run.ld_output_option + " " + run.obj_files + " " + run.lib_files + " " +
-         run.linker_flags + " " + table["LFLAGS"] + " -lzrvinterp -lzorvan " + " " +
-         table["ZORVAN_LINK_OPTS"] + " " + table["ZORVAN_LINK_DEPS"];
+  return join_pieces(table["LD_CXX"], " ", table["CPPFLAGS"], " ", table["ALL_CXXFLAGS"], " ",
+                     table["RDYNAMIC_FLAG"], " ", table["ALL_LDFLAGS"], " ", run.pass_on_flags,
+                     " ", run.ld_output_option, " ", run.obj_files, " ", run.lib_files, " ",
+                     run.linker_flags, " ", table["LFLAGS"], " -lzrvinterp -lzorvan ", " ",
+                     table["ZORVAN_LINK_OPTS"], " ", table["ZORVAN_LINK_DEPS"]);
 }
 
 std::string strip_target(const run_state& run, const std::string& default_executable_name) {
