@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the benchmark preset and runs every micro-benchmark once, briefly, so that they keep
-# compiling and running. Timings are printed, never asserted: CI machines vary too much.
+# Builds the benchmark preset and runs every micro-benchmark once, briefly, and the whole-process
+# comparison with a few runs per command, so that both keep building and running. Timings are
+# printed, never asserted: CI machines vary too much.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-need_packages libbenchmark-dev hyperfine
+need_packages libbenchmark-dev hyperfine pkg-config zlib1g-dev time jq
 
 cmake --preset bench
 cmake --build --preset bench
 build/bench/bench/zrvbuild_bench --benchmark_min_time=0.01
+ZRVBUILD_COMPARE_RUNS=3 bench/compare.sh build/bench/zrvbuild
