@@ -13,8 +13,13 @@
 set -euo pipefail
 
 zrvbuild=$(realpath "${1:-build/bench/zrvbuild}")
-output=${2:-/dev/stdout}
-[ "$output" = /dev/stdout ] || output=$(realpath "$output")
+# The tables go to descriptor 3: the named file, or standard output as it is (reopening
+# /dev/stdout would truncate a log file that standard output appends to).
+if [ -n "${2:-}" ]; then
+  exec 3>"$2"
+else
+  exec 3>&1
+fi
 
 needed=()
 command -v hyperfine >/dev/null || needed+=(hyperfine)
@@ -172,4 +177,4 @@ rss_dry=$(peak_kb xargs -a sources-100000.txt -d '\n' -x -s 2000000 \
   echo "- peak memory of -p CC / /bin/true: $(awk -v a="$rss_print" -v b="$rss_true" \
     'BEGIN { printf "%.2f", a / b }') (at most 1.5)"
   echo "- peak memory of the 100,000-source dry run: $((rss_dry / 1024)) MB (under 64 MB)"
-} >"$output"
+} >&3
