@@ -10,16 +10,7 @@ namespace {
 const char* no_environment(const char*) { return nullptr; }
 
 void BM_fill_table_from(benchmark::State& state) {
-  table_constants constants;
-  constants.prefix = build_constants::prefix;
-  constants.version = build_constants::version;
-  constants.root = build_constants::prefix;
-  constants.ldflags = build_constants::ldflags;
-  constants.flibs = build_constants::flibs;
-  constants.zorvan_link_deps = build_constants::zorvan_link_deps;
-  constants.zorvan_link_opts = build_constants::zorvan_link_opts;
-  constants.zrv_link_deps = build_constants::zrv_link_deps;
-  constants.zrv_link_opts = build_constants::zrv_link_opts;
+  const table_constants constants = built_table_constants(build_constants::prefix);
   for (auto _ : state) {
     variable_table table;
     fill_table_from(table, no_environment, constants);

@@ -45,16 +45,8 @@ std::vector<std::string> split_fields(const std::string& text) {
 }
 
 void fill_table_from_fuzz_environment() {
-  table_constants constants;
-  constants.prefix = build_constants::prefix;
-  constants.version = build_constants::version;
-  constants.root = installation_root(fuzz_lookup("ZORVAN_HOME"), "", constants.prefix);
-  constants.ldflags = build_constants::ldflags;
-  constants.flibs = build_constants::flibs;
-  constants.zorvan_link_deps = build_constants::zorvan_link_deps;
-  constants.zorvan_link_opts = build_constants::zorvan_link_opts;
-  constants.zrv_link_deps = build_constants::zrv_link_deps;
-  constants.zrv_link_opts = build_constants::zrv_link_opts;
+  const table_constants constants = built_table_constants(
+      installation_root(fuzz_lookup("ZORVAN_HOME"), "", build_constants::prefix));
   the_variable_table().clear();
   fill_table_from(the_variable_table(), fuzz_lookup, constants);
 }

@@ -132,16 +132,21 @@ const char* process_environment(const char* name) { return std::getenv(name); }
 
 }  // namespace
 
-void fill_variable_table() {
+table_constants built_table_constants(const std::string& root) {
   table_constants constants;
   constants.prefix = build_constants::prefix;
   constants.version = build_constants::version;
-  constants.root = process_installation_root(build_constants::prefix);
+  constants.root = root;
   constants.ldflags = build_constants::ldflags;
   constants.flibs = build_constants::flibs;
   constants.zorvan_link_deps = build_constants::zorvan_link_deps;
   constants.zorvan_link_opts = build_constants::zorvan_link_opts;
   constants.zrv_link_deps = build_constants::zrv_link_deps;
   constants.zrv_link_opts = build_constants::zrv_link_opts;
-  fill_table_from(the_variable_table(), process_environment, constants);
+  return constants;
+}
+
+void fill_variable_table() {
+  fill_table_from(the_variable_table(), process_environment,
+                  built_table_constants(process_installation_root(build_constants::prefix)));
 }

@@ -37,6 +37,9 @@ std::string env_or_default(environment_lookup lookup, const char* name, const st
 void fill_table_from(variable_table& table, environment_lookup lookup,
                      const table_constants& constants);
 
+// The constants of this build with the given installation root.
+table_constants built_table_constants(const std::string& root);
+
 // Fills the process-wide table from the build constants, the process environment and the
 // installation root of this process.
 void fill_variable_table();

@@ -86,15 +86,5 @@ inline std::vector<std::pair<std::string, std::string>> default_table(const tabl
 
 // The constants of this build, with the build prefix as the installation root.
 inline table_constants built_table_constants() {
-  table_constants c;
-  c.prefix = build_constants::prefix;
-  c.version = build_constants::version;
-  c.root = build_constants::prefix;
-  c.ldflags = build_constants::ldflags;
-  c.flibs = build_constants::flibs;
-  c.zorvan_link_deps = build_constants::zorvan_link_deps;
-  c.zorvan_link_opts = build_constants::zorvan_link_opts;
-  c.zrv_link_deps = build_constants::zrv_link_deps;
-  c.zrv_link_opts = build_constants::zrv_link_opts;
-  return c;
+  return built_table_constants(build_constants::prefix);
 }
