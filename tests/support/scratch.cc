@@ -6,8 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 scratch_dir::scratch_dir() {
   char name[] = "/tmp/zrvbuild-test-XXXXXX";
@@ -25,18 +23,6 @@ scratch_dir::~scratch_dir() {
 }
 
 std::string scratch_dir::path(const std::string& name) const { return root + "/" + name; }
-
-void write_file(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 bool file_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/scratch.h"
@@ -28,17 +26,5 @@ scratch_dir::~scratch_dir() {
 }
 
 std::string scratch_dir::path(const std::string& name) const { return root + "\\" + name; }
-
-void write_file(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 bool file_exists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
