@@ -3,11 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
-#include "build/compile.h"
-#include "build/link.h"
-#include "build/output_names.h"
 #include "config/variable_table.h"
 #include "driver/run_state.h"
+#include "phases/compile.h"
+#include "phases/link.h"
+#include "phases/output_names.h"
 
 namespace {
 

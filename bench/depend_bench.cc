@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "build/depend.h"
+#include "phases/depend.h"
 
 namespace {
 

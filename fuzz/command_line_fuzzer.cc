@@ -10,15 +10,15 @@
 #include <utility>
 #include <vector>
 
-#include "build/compile.h"
-#include "build/depend.h"
-#include "build/link.h"
 #include "build_constants.h"
 #include "config/install_root.h"
 #include "config/variable_table.h"
 #include "driver/run_sequence.h"
 #include "driver/run_state.h"
-#include "driver/text_rules.h"
+#include "phases/compile.h"
+#include "phases/depend.h"
+#include "phases/link.h"
+#include "text/text_rules.h"
 
 namespace {
 

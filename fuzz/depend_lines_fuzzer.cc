@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "build/depend.h"
+#include "phases/depend.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "build/compile.h"
-#include "build/link.h"
-#include "build/output_names.h"
+#include "phases/compile.h"
+#include "phases/link.h"
+#include "phases/output_names.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "build/depend.h"
+#include "phases/depend.h"
 
 namespace {
 

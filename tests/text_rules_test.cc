@@ -1,5 +1,5 @@
 // The shared text rules on plain data.
-#include "driver/text_rules.h"
+#include "text/text_rules.h"
 
 #include <gtest/gtest.h>
 

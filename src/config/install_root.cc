@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 
-#include "driver/text_rules.h"
 #include "platform/modules.h"
+#include "text/text_rules.h"
 
 std::string module_install_root(const std::vector<module_entry>& modules) {
   for (const module_entry& module : modules) {

@@ -6,11 +6,7 @@
 #include <string>
 #include <vector>
 
-// One module (executable or shared library) loaded in the current process.
-struct module_entry {
-  std::string base_name;  // file name without directory
-  std::string full_path;  // full path of the module's file
-};
+#include "platform/modules.h"
 
 // The root derived from the first module whose base name contains "zorvan": everything before
 // the last "\bin\" of its path (a backslash is appended to the path first). Empty when no

@@ -5,7 +5,7 @@
 
 #include "build_constants.h"
 #include "config/install_root.h"
-#include "driver/text_rules.h"
+#include "text/text_rules.h"
 
 variable_table& the_variable_table() {
   static variable_table table;

@@ -4,12 +4,16 @@
 
 #include <string>
 
+#include "build_constants.h"
 #include "config/variable_table.h"
 #include "driver/help_text.h"
 #include "driver/messages.h"
-#include "driver/text_rules.h"
+#include "text/text_rules.h"
 
 namespace {
+
+// Stripping is disabled on this platform (a configure-time switch).
+bool no_strip() { return is_true(build_constants::no_strip_text); }
 
 enum class file_kind { c_source, cxx_source, fortran_source, object, library };
 

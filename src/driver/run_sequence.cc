@@ -3,21 +3,18 @@
 
 #include <string>
 
-#include "build/compile.h"
-#include "build/depend.h"
-#include "build/link.h"
-#include "build/output_names.h"
-#include "build_constants.h"
 #include "config/variable_table.h"
 #include "driver/command_line.h"
 #include "driver/help_text.h"
 #include "driver/messages.h"
 #include "driver/run_state.h"
-#include "driver/text_rules.h"
+#include "phases/compile.h"
+#include "phases/depend.h"
+#include "phases/link.h"
+#include "phases/output_names.h"
+#include "text/text_rules.h"
 
 bool verbose = false;
-
-bool no_strip() { return is_true(build_constants::no_strip_text); }
 
 namespace {
 

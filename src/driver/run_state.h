@@ -28,6 +28,3 @@ struct run_state {
 
 // Echo every command before running it; set by the verbose and debug options, never cleared.
 extern bool verbose;
-
-// Stripping is disabled on this platform (a configure-time switch).
-bool no_strip();

@@ -1,5 +1,5 @@
-// The wrapper family on POSIX: every member forwards to the call of the same stem and the
-// constants are the real ones.
+// The wrapper family on POSIX: every member forwards to the call of the same stem (except the
+// vfork member, which forks: see below) and the constants are the real ones.
 #include <stdio.h>
 #include <sys/types.h>
 #include <sys/wait.h>

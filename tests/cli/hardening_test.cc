@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "build/compile.h"
 #include "config/variable_table.h"
 #include "driver/run_sequence.h"
 #include "driver/run_state.h"
+#include "phases/compile.h"
 #include "support/process.h"
 #include "support/scratch.h"
 

@@ -1,10 +1,10 @@
 // The compile phase.
-#include "build/compile.h"
+#include "phases/compile.h"
 
-#include "build/command_text.h"
 #include "driver/messages.h"
 #include "driver/runner.h"
-#include "driver/text_rules.h"
+#include "phases/command_text.h"
+#include "text/text_rules.h"
 
 namespace {
 

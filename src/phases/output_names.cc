@@ -1,7 +1,7 @@
 // The product's name.
-#include "build/output_names.h"
+#include "phases/output_names.h"
 
-#include "driver/text_rules.h"
+#include "text/text_rules.h"
 
 void setup_output_names(run_state& run) {
   if (run.link_stand_alone) {

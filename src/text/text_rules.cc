@@ -1,5 +1,5 @@
 // Small text rules shared by every phase.
-#include "driver/text_rules.h"
+#include "text/text_rules.h"
 
 bool is_true(const std::string& text) { return text == "yes" || text == "true"; }
 

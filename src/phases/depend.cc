@@ -1,11 +1,11 @@
 // Make dependency files.
-#include "build/depend.h"
+#include "phases/depend.h"
 
 #include "driver/messages.h"
 #include "driver/runner.h"
-#include "driver/text_rules.h"
 #include "platform/command_pipe.h"
 #include "platform/wrappers.h"
+#include "text/text_rules.h"
 
 namespace {
 

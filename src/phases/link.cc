@@ -1,10 +1,10 @@
 // The link phase.
-#include "build/link.h"
+#include "phases/link.h"
 
-#include "build/command_text.h"
 #include "build_constants.h"
 #include "driver/messages.h"
 #include "driver/runner.h"
+#include "phases/command_text.h"
 
 std::string compose_module_link_command(const run_state& run, variable_table& table) {
   return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
