@@ -1,8 +1,8 @@
 # Checks that the source layers include one another in one direction only:
 #   driver -> phases -> config -> platform, and text below them all.
 # The platform layer and the text rules know nothing of the program; the configuration knows
-# nothing of the driver or the phases; the phases use only the driver's runner, run record and
-# printing path. Run as: cmake -DSOURCE_DIR=<tree with src/> -P check_layers.cmake
+# nothing of the driver or the phases; the phases use only the driver's runner, run record,
+# printing path and progress lines. Run as: cmake -DSOURCE_DIR=<tree with src/> -P check_layers.cmake
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()

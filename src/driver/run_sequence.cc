@@ -7,6 +7,7 @@
 #include "driver/command_line.h"
 #include "driver/help_text.h"
 #include "driver/messages.h"
+#include "driver/progress.h"
 #include "driver/run_state.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
@@ -56,6 +57,8 @@ int run_zrvbuild(int argc, const char* const* argv) {
   if (standard_output_failed()) return 1;
 
   variable_table& table = the_variable_table();
+  // A bad ZRVBUILD_PROGRESS ends the run before any command starts.
+  if (setup_progress(run) != 0) return 1;
   if (run.depend) return depend_phase(run, table);
   const int status = compile_phase(run, table);
   if (!run.link || status != 0 || run.obj_files.empty()) return status;

@@ -2,6 +2,7 @@
 #include "phases/compile.h"
 
 #include "driver/messages.h"
+#include "driver/progress.h"
 #include "driver/runner.h"
 #include "phases/command_text.h"
 #include "text/text_rules.h"
@@ -34,6 +35,7 @@ int compile_sources(source_language language, const std::vector<std::string>& so
     }
     const std::string object = object_name(source, run);
     run.obj_files.append(" ").append(object);
+    announce(command_kind::compile, source);
     const int status = run_build_command(
         compose_compile_command(language, source, object, run, table), run.dry_run);
     if (status != 0) return status;

@@ -2,6 +2,7 @@
 #include "phases/depend.h"
 
 #include "driver/messages.h"
+#include "driver/progress.h"
 #include "driver/runner.h"
 #include "platform/command_pipe.h"
 #include "platform/wrappers.h"
@@ -34,6 +35,7 @@ int write_dependency_file(bool is_cxx, const std::string& source, const run_stat
   const std::string dep_file = basename_no_ext(source) + ".d";
   zorvan_unlink_wrapper(dep_file.c_str());
   const std::string command = compose_depend_command(is_cxx, source, run, table);
+  announce(command_kind::dependencies, source);
   std::FILE* pipe = open_command_pipe(command.c_str());
   if (pipe == nullptr) {
     print_error("unable to start dependency command for " + source);

@@ -3,6 +3,7 @@
 
 #include "build_constants.h"
 #include "driver/messages.h"
+#include "driver/progress.h"
 #include "driver/runner.h"
 #include "phases/command_text.h"
 
@@ -38,8 +39,10 @@ int link_phase(const run_state& run, variable_table& table) {
   } else {
     command = compose_module_link_command(run, table);
   }
+  const std::string product = strip_target(run, build_constants::default_executable_name);
+  announce(command_kind::link, product);
   const int status = run_build_command(command, run.dry_run);
   if (status != 0 || !run.strip) return status;
-  return run_build_command(
-      "strip " + strip_target(run, build_constants::default_executable_name), run.dry_run);
+  announce(command_kind::strip, product);
+  return run_build_command("strip " + product, run.dry_run);
 }

@@ -1,0 +1,98 @@
+// Progress lines on standard error.
+#include "driver/progress.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "driver/messages.h"
+#include "platform/terminal.h"
+
+namespace {
+
+// Set once by setup_progress, before any command starts.
+bool shown = false;
+int total_commands = 0;
+
+// Commands may start from more than one thread: the count and the line are one step.
+std::mutex announce_mutex;
+int started_commands = 0;
+
+const char* verb_of(command_kind kind) {
+  switch (kind) {
+    case command_kind::compile:
+      return "compiling ";
+    case command_kind::dependencies:
+      return "dependencies of ";
+    case command_kind::link:
+      return "linking ";
+    case command_kind::strip:
+      break;
+  }
+  return "stripping ";
+}
+
+}  // namespace
+
+progress_request parse_progress_request(const char* value) {
+  // An empty value counts as unset, as for every variable the program reads.
+  if (value == nullptr || *value == '\0')
+    return progress_request::on_terminal;
+  const std::string text = value;
+  if (text == "1")
+    return progress_request::always;
+  if (text == "0")
+    return progress_request::never;
+  return progress_request::invalid;
+}
+
+int planned_command_count(const run_state& run) {
+  const int c_and_cxx_sources = static_cast<int>(run.c_files.size() + run.cxx_files.size());
+  // One dependency file per C and C++ source; Fortran sources are passed over then.
+  if (run.depend)
+    return c_and_cxx_sources;
+  const int compiles = c_and_cxx_sources + static_cast<int>(run.fortran_files.size());
+  // Every compile adds its object, so the link runs when objects were named or compiled.
+  if (!run.link || (run.obj_files.empty() && compiles == 0))
+    return compiles;
+  return compiles + 1 + (run.strip ? 1 : 0);
+}
+
+bool progress_shown(progress_request request, bool error_is_terminal, bool echoing,
+                    int command_count) {
+  if (echoing || command_count < 2)
+    return false;
+  if (request == progress_request::always)
+    return true;
+  return request == progress_request::on_terminal && error_is_terminal;
+}
+
+std::string progress_line(int started, int total, command_kind kind, const std::string& name) {
+  return "[" + std::to_string(started) + "/" + std::to_string(total) + "] " + verb_of(kind) + name;
+}
+
+int setup_progress(const run_state& run) {
+  const char* value = std::getenv("ZRVBUILD_PROGRESS");
+  const progress_request request = parse_progress_request(value);
+  if (request == progress_request::invalid) {
+    print_error(std::string("ZRVBUILD_PROGRESS must be 0 or 1, not \"") + value + "\"");
+    return 1;
+  }
+  total_commands = planned_command_count(run);
+  // The terminal is asked only when the answer matters.
+  const bool error_is_terminal =
+      request == progress_request::on_terminal && standard_error_is_terminal();
+  shown = progress_shown(request, error_is_terminal, verbose || run.dry_run, total_commands);
+  return 0;
+}
+
+void announce(command_kind kind, const std::string& name) {
+  if (!shown)
+    return;
+  std::lock_guard<std::mutex> lock(announce_mutex);
+  ++started_commands;
+  // One write for the whole line: the tools write to the same stream.
+  const std::string line = progress_line(started_commands, total_commands, kind, name) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}

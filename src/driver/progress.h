@@ -1,0 +1,40 @@
+// Progress lines: "[K/N] compiling NAME" on standard error just before each command starts,
+// so that a user at a terminal can tell a slow build from a hung one. Each line is written
+// whole, so the tools' own messages fall between the lines, never inside them.
+#pragma once
+
+#include <string>
+
+#include "driver/run_state.h"
+
+// What the environment variable ZRVBUILD_PROGRESS asks for.
+enum class progress_request { on_terminal, always, never, invalid };
+
+// Unset or empty: on_terminal; "1": always; "0": never; any other value: invalid.
+progress_request parse_progress_request(const char* value);
+
+// The number of commands the run will start when every command succeeds: one per dependency
+// file, or one per compile, the link when it will run and the strip when it was asked for. A
+// failing command ends the run early, and so does a compile or link that the phases refuse for
+// an empty tool variable (only a build's own defaults can leave one empty): the count stays as
+// planned, the lines just stop.
+int planned_command_count(const run_state& run);
+
+// Whether progress lines are shown. Never beside echoed commands (-v) or in a dry run (-n), and
+// not for a single command: there is nothing to follow.
+bool progress_shown(progress_request request, bool error_is_terminal, bool echoing,
+                    int command_count);
+
+enum class command_kind { compile, dependencies, link, strip };
+
+// "[started/total] compiling NAME", without a line end.
+std::string progress_line(int started, int total, command_kind kind, const std::string& name);
+
+// Decides for this run from ZRVBUILD_PROGRESS, the terminal, -v, -n and the planned commands.
+// A value of ZRVBUILD_PROGRESS other than "0" or "1" is reported and the result is 1: nothing
+// may run then. Otherwise the result is 0.
+int setup_progress(const run_state& run);
+
+// Called just before each command starts: writes its line when lines are shown. Safe to call
+// from several threads; the number counts the calls.
+void announce(command_kind kind, const std::string& name);
