@@ -422,7 +422,7 @@ TEST(ProgressCli, LinesOnATerminal) {
     // The status goes to a file in one step; the pane then stays open for the capture.
     script += "\necho $? > " + single_quoted(status_file + ".tmp") + "\nmv " +
               single_quoted(status_file + ".tmp") + " " + single_quoted(status_file) +
-              "\nexec sleep 600\n";
+              "\nexec sleep 60\n";
     write_file(dir.path(session + ".sh"), script);
     process_result started = server.command({"new-session", "-d", "-s", session, "-x", "200", "-y",
                                              "50", "sh " + dir.path(session + ".sh")});
