@@ -72,7 +72,12 @@ int zorvan_wnohang_wrapper(void) { return 0; }
 int zorvan_wuntraced_wrapper(void) { return 0; }
 int zorvan_wcontinue_wrapper(void) { return 0; }
 
-int zorvan_access_wrapper(const char* path, int mode) { return _access(path, mode); }
+int zorvan_access_wrapper(const char* path, int mode) {
+  // The run-time's _access takes only the modes 0, 2, 4 and 6 and treats the execute bit as an
+  // invalid parameter. Windows has no execute permission, so that bit asks no more than
+  // whether the file exists, which every mode asks anyway.
+  return _access(path, mode & ~zorvan_access_x_ok());
+}
 int zorvan_chdir_wrapper(const char* path) { return _chdir(path); }
 int zorvan_close_wrapper(int fd) { return _close(fd); }
 int zorvan_dup2_wrapper(int old_fd, int new_fd) { return _dup2(old_fd, new_fd); }

@@ -117,6 +117,44 @@ TEST(Win32Wrappers, AccessUnlinkAndRmdir) {
   EXPECT_EQ(ENOENT, errno);
 }
 
+// The run-time refuses the execute bit as an invalid parameter (Wine lets it pass, so only the
+// wrapper's own answers are checked): with it, the wrapper answers as for the other bits alone.
+TEST(Win32Wrappers, AccessExecuteBitIsAnExistenceTest) {
+  scratch_dir dir;
+  const std::string file = dir.path("tool.exe");
+  const std::string read_only = dir.path("read-only.txt");
+  const std::string missing = dir.path("missing.exe");
+  write_file(file, "MZ");
+  write_file(read_only, "x");
+  ASSERT_TRUE(SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+  const int x_ok = zorvan_access_x_ok();
+  const int w_ok = zorvan_access_w_ok();
+  const int r_ok = zorvan_access_r_ok();
+  const struct {
+    std::string path;
+    int mode;
+    int result;
+    int error;
+  } cases[] = {
+      {file, x_ok, 0, 0},
+      {file, x_ok | r_ok, 0, 0},
+      {file, x_ok | w_ok | r_ok, 0, 0},
+      {dir.root, x_ok, 0, 0},
+      {read_only, x_ok, 0, 0},
+      {read_only, x_ok | w_ok, -1, EACCES},
+      {missing, x_ok, -1, ENOENT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path + " mode " + std::to_string(c.mode));
+    errno = 0;
+    EXPECT_EQ(c.result, zorvan_access_wrapper(c.path.c_str(), c.mode));
+    if (c.result != 0) {
+      EXPECT_EQ(c.error, errno);
+    }
+  }
+  SetFileAttributesA(read_only.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(Win32Wrappers, ChdirAndGetcwd) {
   scratch_dir dir;
   char before[MAX_PATH];
