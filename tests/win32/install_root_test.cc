@@ -68,6 +68,16 @@ TEST_F(Win32InstallRoot, RootIsTheParentOfTheBinFolder) {
   EXPECT_EQ(root + "\\include", rebase_to_root(prefix + "/include", root, prefix));
 }
 
+// The test program carries the UTF-8 manifest, as zrvbuild.exe does: the snapshot's paths keep
+// letters outside the ANSI code page.
+TEST_F(Win32InstallRoot, RootWithLettersOutsideTheAnsiCodePage) {
+  const std::string folder = "Zorvan \xe6\x9d\x8e";  // Zorvan 李
+  load_from(folder + "\\bin");
+  const std::string root = process_installation_root(prefix);
+  EXPECT_EQ(0, lstrcmpiA((dir_.root + "\\" + folder).c_str(), root.c_str())) << root;
+  EXPECT_EQ(root + "\\include", rebase_to_root(prefix + "/include", root, prefix));
+}
+
 TEST_F(Win32InstallRoot, LastBinFolderCounts) {
   load_from("bin\\tools\\bin");
   EXPECT_EQ(0, lstrcmpiA((dir_.root + "\\bin\\tools").c_str(),
