@@ -19,20 +19,32 @@ namespace {
 
 #ifdef _WIN32
 using module_handle = HMODULE;
-module_handle open_module(const char* path) { return LoadLibraryA(path); }
+module_handle open_module(const char* path) {
+  return LoadLibraryA(path);
+}
 void* find_symbol(module_handle module, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(module, name));
 }
-void close_module(module_handle module) { FreeLibrary(module); }
+void close_module(module_handle module) {
+  FreeLibrary(module);
+}
 std::string load_error(const char* path) {
   return std::string("cannot load ") + path + " (error " + std::to_string(GetLastError()) + ")";
 }
 #else
 using module_handle = void*;
-module_handle open_module(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
-void* find_symbol(module_handle module, const char* name) { return dlsym(module, name); }
-void close_module(module_handle module) { dlclose(module); }
-std::string load_error(const char*) { return dlerror(); }
+module_handle open_module(const char* path) {
+  return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+void* find_symbol(module_handle module, const char* name) {
+  return dlsym(module, name);
+}
+void close_module(module_handle module) {
+  dlclose(module);
+}
+std::string load_error(const char*) {
+  return dlerror();
+}
 #endif
 
 }  // namespace
