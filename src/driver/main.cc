@@ -2,8 +2,10 @@
 #include "config/variable_table.h"
 #include "driver/messages.h"
 #include "driver/run_sequence.h"
+#include "platform/interrupts.h"
 
 int main(int argc, char** argv) {
+  catch_interrupts();
   // The table is filled before the arguments are looked at, so every exit has read the
   // environment.
   fill_variable_table();

@@ -5,6 +5,7 @@
 
 #include "driver/messages.h"
 #include "driver/run_state.h"
+#include "platform/interrupts.h"
 #include "platform/wrappers.h"
 
 int decode_command_status(int raw_status) {
@@ -21,5 +22,9 @@ int run_build_command(const std::string& command, bool dry_run) {
     if (standard_output_failed()) return 1;
   }
   if (dry_run) return 0;
-  return decode_command_status(std::system(command.c_str()));
+  // No command starts after an interruption, and one that was interrupted ends the run.
+  end_if_interrupted(0);
+  const int raw_status = std::system(command.c_str());
+  end_if_interrupted(raw_status);
+  return decode_command_status(raw_status);
 }

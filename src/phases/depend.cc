@@ -5,6 +5,8 @@
 #include "driver/progress.h"
 #include "driver/runner.h"
 #include "platform/command_pipe.h"
+#include "platform/interrupts.h"
+#include "platform/pending_file.h"
 #include "platform/wrappers.h"
 #include "text/text_rules.h"
 
@@ -41,10 +43,15 @@ int write_dependency_file(bool is_cxx, const std::string& source, const run_stat
     print_error("unable to start dependency command for " + source);
     return 1;
   }
-  std::FILE* file = std::fopen(dep_file.c_str(), "w");
-  bool written = copy_rules(pipe, file, dep_file);
-  const int status = decode_command_status(close_command_pipe(pipe));
-  if (file != nullptr && std::fclose(file) != 0) written = false;
+  // Written under a temporary name and put in place whole: make never includes a cut file.
+  pending_file file = open_pending_file(dep_file);
+  bool written = copy_rules(pipe, file.stream, dep_file);
+  const int raw_status = close_command_pipe(pipe);
+  written = close_pending_file(file) && written;
+  // The output of an interrupted command is never put in place.
+  end_if_interrupted(raw_status);
+  written = commit_pending_file(file) && written;
+  const int status = decode_command_status(raw_status);
   if (!written) print_error("unable to write dependency file " + dep_file);
   if (status != 0) return status;
   return written ? 0 : 1;

@@ -148,5 +148,51 @@ process_result run_zrvbuild(const std::vector<std::string>& args,
   return result;
 }
 
+started_program start_program(const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env, const std::string& cwd) {
+  started_program program;
+  int out_fd = open_capture(program.out_path);
+  int err_fd = open_capture(program.err_path);
+  std::vector<std::string> arg_copy = argv;
+  std::vector<std::string> env_copy = env;
+  std::vector<char*> c_argv = c_vector(arg_copy);
+  std::vector<char*> c_env = c_vector(env_copy);
+  std::fflush(nullptr);
+  program.pid = fork();
+  if (program.pid == 0) {
+    setpgid(0, 0);
+    // SIGQUIT and the like end it without leaving a core file in the test's directories.
+    struct rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    int null_fd = open("/dev/null", O_RDONLY);
+    dup2(null_fd, 0);
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    if (chdir(cwd.c_str()) != 0)
+      _exit(126);
+    apply_setup(child_setup());
+    execve(c_argv[0], c_argv.data(), c_env.data());
+    _exit(127);
+  }
+  // Set from both sides, so the group exists before the caller signals it.
+  setpgid(program.pid, program.pid);
+  close(out_fd);
+  close(err_fd);
+  return program;
+}
+
+process_result wait_program(started_program& program) {
+  int raw = 0;
+  waitpid(program.pid, &raw, 0);
+  process_result result;
+  result.out = slurp_and_remove(program.out_path);
+  result.err = slurp_and_remove(program.err_path);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  if (WIFSIGNALED(raw))
+    result.signal = WTERMSIG(raw);
+  program.pid = -1;
+  return result;
+}
+
 std::string built_prefix() { return build_constants::prefix; }
 std::string built_version() { return build_constants::version; }

@@ -2,6 +2,8 @@
 // working directory; captures standard output, standard error and the exit status.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -48,6 +50,20 @@ process_result run_program_at(const std::string& path, const std::vector<std::st
 process_result run_zrvbuild(const std::vector<std::string>& args,
                             const std::vector<std::string>& env, const std::string& cwd,
                             const child_setup& setup);
+
+// A program left running in a process group of its own, as a shell starts a foreground job,
+// so that a test can signal it, or the whole group as a terminal's Ctrl-C does, at a moment
+// of its choosing.
+struct started_program {
+  pid_t pid = -1;  // also the process group
+  std::string out_path;
+  std::string err_path;
+};
+
+started_program start_program(const std::vector<std::string>& argv,
+                              const std::vector<std::string>& env, const std::string& cwd);
+// Waits for it to end and collects its output.
+process_result wait_program(started_program& program);
 
 // ASAN_OPTIONS, UBSAN_OPTIONS and LSAN_OPTIONS as entries, for those the tests run with.
 std::vector<std::string> sanitizer_environment();
