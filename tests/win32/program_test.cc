@@ -4,6 +4,8 @@
 // programs end their text lines with "\r\n".
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -153,4 +155,33 @@ TEST(Win32Program, DependencyFilesThroughAPipe) {
   EXPECT_EQ("pic/foo.o foo.o foo.d: foo.c foo.h\r\n\r\n", read_file(dir.path("foo.d")));
   EXPECT_EQ("pic/bar.o bar.o bar.d: my dir/bar.cc \\\r\n  bar.h\r\n\r\n",
             read_file(dir.path("bar.d")));
+}
+
+TEST(Win32Program, DependencyFileLeavesNoTemporary) {
+  scratch_dir dir;
+  install_fake_tool(dir.root, "fakecc", 0, "foo.o: foo.c\r\n");
+  process_result run = run_zrvbuild({"-M", "foo.c"}, short_settings, dir.root);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ("pic/foo.o foo.o foo.d: foo.c\r\n\r\n", read_file(dir.path("foo.d")));
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.root)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{"fakecc.exe", "fakecc.log", "fakecc.out", "fakecc.status",
+                                      "foo.d"}),
+            names);
+}
+
+TEST(Win32Program, CommandEndedByCtrlCEndsTheRun) {
+  // STATUS_CONTROL_C_EXIT: the compiler was ended by Ctrl-C. Nothing more runs, and zrvbuild
+  // ends as the run-time's default SIGINT action ends a program.
+  scratch_dir dir;
+  const int control_c_exit = static_cast<int>(0xC000013AUL);
+  const std::string compiler = install_fake_tool(dir.root, "fakecxx", control_c_exit);
+  const std::string linker = install_fake_tool(dir.root, "fakeld", 0);
+  process_result run = run_zrvbuild({"foo.cc", "bar.cc"}, short_settings, dir.root);
+  EXPECT_EQ(3, run.status);
+  EXPECT_EQ("-c\n-DCPP\n-Iinc\n-x\n-O1\nfoo.cc\n-o\nfoo.o\n--\n", read_file(compiler));
+  EXPECT_EQ("", read_file(linker));
 }
