@@ -1,7 +1,7 @@
 # Build constants of zrvbuild: the build prefix, the version, the tool chain directory, the
-# configured link lists and the strip switch. Each one is a cache variable, so a packager can
-# set it at configure time; the defaults describe the standard configuration (32-bit Windows,
-# MinGW-w64 4.9.4) laid under this build's install prefix.
+# strip switch, and the build configuration with the compiled-in defaults of the variable table.
+# The prefix, version, tool chain directory, strip switch and link lists are cache variables, so
+# a packager can set them at configure time.
 
 set(ZRVBUILD_PREFIX "${CMAKE_INSTALL_PREFIX}" CACHE STRING
     "Directory the build is configured for (forward slashes, no trailing slash)")
@@ -22,32 +22,41 @@ if(ZRVBUILD_EXECUTABLE_DEFAULT_NAME STREQUAL "a")
   set(ZRVBUILD_EXECUTABLE_DEFAULT_NAME "a.out" CACHE STRING "" FORCE)
 endif()
 
-# The configured link lists of the standard configuration.
+# The build configuration: one file under cmake/configurations/ holds every compiled-in default
+# of the variable table, the configured link lists included, and the directory separator of
+# rebased directories.
+set(ZRVBUILD_CONFIGURATION "standard" CACHE STRING
+    "Build configuration: standard (32-bit Windows, MinGW-w64) or gnu-linux")
+set_property(CACHE ZRVBUILD_CONFIGURATION PROPERTY STRINGS standard gnu-linux)
+set(_zrv_configuration_file
+    "${CMAKE_CURRENT_LIST_DIR}/configurations/${ZRVBUILD_CONFIGURATION}.cmake")
+if(NOT EXISTS "${_zrv_configuration_file}")
+  message(FATAL_ERROR "ZRVBUILD_CONFIGURATION: no configuration \"${ZRVBUILD_CONFIGURATION}\" "
+                      "(cmake/configurations/ has standard.cmake and gnu-linux.cmake)")
+endif()
 set(_p "${ZRVBUILD_PREFIX}")
-set(_gcc_dir "${ZRVBUILD_TOOLCHAIN_DIR}/lib/gcc/i686-w64-mingw32/4.9.4")
-set(_libs_default
-    "-lm   -lgdi32 -lws2_32 -luser32 -lkernel32 -lgdi32 -lws2_32 -luser32 -lkernel32")
+set(_v "${ZRVBUILD_VERSION}")
+set(_t "${ZRVBUILD_TOOLCHAIN_DIR}")
+include("${_zrv_configuration_file}")
 
-set(_ldflags "-Wl,-rpath-link,${_p}/lib -L${_p}/lib -L${_p}/lib -Wl,--export-all-symbols")
-set(_flibs " -L${_p}/lib -L${_gcc_dir} -L${_gcc_dir}/../../../../i686-w64-mingw32/lib/../lib")
-string(APPEND _flibs " -L${_gcc_dir}/../../../../i686-w64-mingw32/lib")
-string(APPEND _flibs " -lm -lgfortran -lmingw32 -lmoldname -lmingwex -lmsvcrt -lquadmath")
-string(APPEND _flibs " -ladvapi32 -lshell32 -luser32 -lkernel32")
-set(_deps " -L${_p}/lib -lfreetype -lhdf5 -lGraphicsMagick++ -lGraphicsMagick -lz -lfftw3")
-string(APPEND _deps " -lfftw3f -lopengl32 -lglu32 -L${_p}/lib -lfontconfig -lfreetype -lgl2ps")
-string(APPEND _deps " -ladvapi32 -llapack -lws2_32 -lws2_32 -lws2_32 -lws2_32 -lcurl -lcholmod")
-string(APPEND _deps " -lumfpack -lamd -lcamd -lcolamd -lccolamd -lcxsparse -lsuitesparseconfig")
-string(APPEND _deps " -larpack -lqrupdate -lfftw3 -lfftw3f -llapack -lopenblas -lreadline")
-string(APPEND _deps " -ltermcap -L${_p}/lib -lpcre${_flibs} ${_libs_default}")
-set(_opts "  -L${_p}/lib -L${_p}/lib -L${_p}/lib -L${_p}/lib -L${_p}/lib ")
+# The defaults besides the link lists, in the order the table is filled.
+set(ZRVBUILD_DEFAULT_NAMES SED ZRVINCLUDEDIR INCLUDEDIR LIBDIR ZRVLIBDIR CPPFLAGS F77 FFLAGS
+    FPICFLAG CC CFLAGS CPICFLAG CXX CXXFLAGS CXXPICFLAG XTRA_CFLAGS XTRA_CXXFLAGS AR RANLIB
+    DEPEND_FLAGS DEPEND_EXTRA_SED_PATTERN DL_LD DL_LDFLAGS RDYNAMIC_FLAG LIBZORVAN LIBZRVINTERP
+    READLINE_LIBS LAPACK_LIBS BLAS_LIBS FFTW3_LDFLAGS FFTW3_LIBS FFTW3F_LDFLAGS FFTW3F_LIBS LIBS
+    LD_CXX LD_STATIC_FLAG F77_INTEGER8_FLAG)
 
-set(ZRVBUILD_LDFLAGS "${_ldflags}" CACHE STRING "Configured default of LDFLAGS")
-set(ZRVBUILD_FLIBS "${_flibs}" CACHE STRING "Configured default of FLIBS")
-set(ZRVBUILD_ZORVAN_LINK_DEPS "${_deps}" CACHE STRING "Configured default of ZORVAN_LINK_DEPS")
-set(ZRVBUILD_ZORVAN_LINK_OPTS "${_opts}" CACHE STRING "Configured default of ZORVAN_LINK_OPTS")
-set(ZRVBUILD_ZRV_LINK_DEPS " ${_deps}" CACHE STRING "Configured default of ZRV_LINK_DEPS")
-set(ZRVBUILD_ZRV_LINK_OPTS "${_ldflags} ${_opts}" CACHE STRING
-    "Configured default of ZRV_LINK_OPTS")
+# The link lists stay cache variables a packager can set; a change of configuration resets them.
+set(_zrv_lists LDFLAGS FLIBS ZORVAN_LINK_DEPS ZORVAN_LINK_OPTS ZRV_LINK_DEPS ZRV_LINK_OPTS)
+if(DEFINED ZRVBUILD_LINK_LISTS_OF AND NOT ZRVBUILD_LINK_LISTS_OF STREQUAL ZRVBUILD_CONFIGURATION)
+  foreach(_list ${_zrv_lists})
+    unset(ZRVBUILD_${_list} CACHE)
+  endforeach()
+endif()
+set(ZRVBUILD_LINK_LISTS_OF "${ZRVBUILD_CONFIGURATION}" CACHE INTERNAL "")
+foreach(_list ${_zrv_lists})
+  set(ZRVBUILD_${_list} "${ZRVCONF_${_list}}" CACHE STRING "Configured default of ${_list}")
+endforeach()
 
 # Writes the constants as C string literals into a generated header.
 function(zrvbuild_c_literal out value)
@@ -56,9 +65,19 @@ function(zrvbuild_c_literal out value)
   set(${out} "\"${value}\"" PARENT_SCOPE)
 endfunction()
 
-foreach(_name PREFIX VERSION TOOLCHAIN_DIR NO_STRIP EXECUTABLE_DEFAULT_NAME LDFLAGS FLIBS
-        ZORVAN_LINK_DEPS ZORVAN_LINK_OPTS ZRV_LINK_DEPS ZRV_LINK_OPTS)
+foreach(_name PREFIX VERSION TOOLCHAIN_DIR NO_STRIP EXECUTABLE_DEFAULT_NAME CONFIGURATION
+        ${_zrv_lists})
   zrvbuild_c_literal(ZRVBUILD_${_name}_LITERAL "${ZRVBUILD_${_name}}")
+endforeach()
+if(ZRVCONF_SEPARATOR STREQUAL "\\")
+  set(ZRVBUILD_SEPARATOR_LITERAL "'\\\\'")
+else()
+  set(ZRVBUILD_SEPARATOR_LITERAL "'${ZRVCONF_SEPARATOR}'")
+endif()
+set(ZRVBUILD_DEFAULT_ROWS "")
+foreach(_name ${ZRVBUILD_DEFAULT_NAMES})
+  zrvbuild_c_literal(_value "${ZRVCONF_${_name}}")
+  string(APPEND ZRVBUILD_DEFAULT_ROWS "    {\"${_name}\", ${_value}},\n")
 endforeach()
 configure_file("${CMAKE_CURRENT_LIST_DIR}/build_constants.h.in"
                "${CMAKE_BINARY_DIR}/generated/build_constants.h" @ONLY)

@@ -37,6 +37,7 @@ table_constants test_constants(const std::string& root = test_prefix) {
   c.zorvan_link_opts = "  -Lopts ";
   c.zrv_link_deps = "  -Ldeps -lz -lgfortran";
   c.zrv_link_opts = "-Wl,ld-list -Lld   -Lopts ";
+  c.defaults = standard_defaults(c.prefix, c.version);
   return c;
 }
 

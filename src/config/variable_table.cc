@@ -25,93 +25,87 @@ namespace {
 
 struct plain_default {
   const char* name;
-  const char* value;
   bool from_environment;
 };
 
 // Rows set in this order after CPPFLAGS and INCFLAGS; the link lists are filled in separately
-// because they come from the build configuration.
+// because they are build constants of their own.
 const plain_default tool_defaults[] = {
-    {"F77", "gfortran", true},
-    {"FFLAGS", "-g -O2 -mieee-fp", true},
-    {"FPICFLAG", "", true},
-    {"CC", "gcc -std=gnu11", true},
-    {"CFLAGS", "-g -O2", true},
-    {"CPICFLAG", "", true},
-    {"CXX", "g++ -std=gnu++11", true},
-    {"CXXFLAGS", "-g -O2", true},
-    {"CXXPICFLAG", "", true},
-    {"XTRA_CFLAGS", " -pthread -fopenmp -mieee-fp", true},
-    {"XTRA_CXXFLAGS", " -pthread -fopenmp -mieee-fp", true},
-    {"AR", "ar", true},
-    {"RANLIB", "ranlib", true},
-    {"DEPEND_FLAGS", "-M", true},
-    {"DEPEND_EXTRA_SED_PATTERN", "", true},
-    {"DL_LD", "g++ -std=gnu++11", true},
-    {"DL_LDFLAGS", "-shared", true},
-    {"RDYNAMIC_FLAG", "", true},
-    {"LIBZORVAN", "-lzorvan", false},
-    {"LIBZRVINTERP", "-lzrvinterp", false},
-    {"READLINE_LIBS", "-lreadline", false},
-    {"LAPACK_LIBS", "-llapack", true},
-    {"BLAS_LIBS", "-lopenblas", true},
+    {"F77", true},         {"FFLAGS", true},        {"FPICFLAG", true},
+    {"CC", true},          {"CFLAGS", true},        {"CPICFLAG", true},
+    {"CXX", true},         {"CXXFLAGS", true},      {"CXXPICFLAG", true},
+    {"XTRA_CFLAGS", true}, {"XTRA_CXXFLAGS", true}, {"AR", true},
+    {"RANLIB", true},      {"DEPEND_FLAGS", true},  {"DEPEND_EXTRA_SED_PATTERN", true},
+    {"DL_LD", true},       {"DL_LDFLAGS", true},    {"RDYNAMIC_FLAG", true},
+    {"LIBZORVAN", false},  {"LIBZRVINTERP", false}, {"READLINE_LIBS", false},
+    {"LAPACK_LIBS", true}, {"BLAS_LIBS", true},
 };
+
+std::string configured_default(const table_constants& constants, const char* name) {
+  auto found = constants.defaults.find(name);
+  return found == constants.defaults.end() ? std::string() : found->second;
+}
 
 }  // namespace
 
 void fill_table_from(variable_table& table, environment_lookup lookup,
                      const table_constants& constants) {
   const std::string& p = constants.prefix;
-  const std::string& v = constants.version;
+  const char separator = constants.separator;
   auto set_from_env = [&](const char* name, const std::string& fallback) {
     table[name] = env_or_default(lookup, name, fallback);
+  };
+  auto set_configured = [&](const char* name) {
+    set_from_env(name, configured_default(constants, name));
+  };
+  auto set_rebased = [&](const char* name) {
+    set_from_env(name,
+                 rebase_to_root(configured_default(constants, name), constants.root, p, separator));
   };
 
   table["ZORVAN_HOME"] = constants.root;
   table["ZORVAN_PREFIX"] = p;
-  set_from_env("SED", "/bin/sed");
+  set_configured("SED");
 
-  set_from_env("ZRVINCLUDEDIR", rebase_to_root(p + "/include/zorvan-" + v + "/zorvan",
-                                               constants.root, p));
-  set_from_env("INCLUDEDIR", rebase_to_root(p + "/include", constants.root, p));
-  set_from_env("LIBDIR", rebase_to_root(p + "/lib", constants.root, p));
-  set_from_env("ZRVLIBDIR", rebase_to_root(p + "/lib/zorvan/" + v, constants.root, p));
+  set_rebased("ZRVINCLUDEDIR");
+  set_rebased("INCLUDEDIR");
+  set_rebased("LIBDIR");
+  set_rebased("ZRVLIBDIR");
 
   const std::string& zrv_include = table["ZRVINCLUDEDIR"];
-  std::string incflags = "-I" + quote_if_blank(zrv_include + "\\..") + " -I" +
-                         quote_if_blank(zrv_include);
+  std::string incflags =
+      "-I" + quote_if_blank(zrv_include + separator + "..") + " -I" + quote_if_blank(zrv_include);
   if (table["INCLUDEDIR"] != "/usr/include") incflags += " -I" + quote_if_blank(table["INCLUDEDIR"]);
 
   std::string lflags = "-L" + quote_if_blank(table["ZRVLIBDIR"]);
   if (table["LIBDIR"] != "/usr/lib") lflags += " -L" + quote_if_blank(table["LIBDIR"]);
 
-  set_from_env("CPPFLAGS", "-I" + p + "/include");
+  set_configured("CPPFLAGS");
   set_from_env("INCFLAGS", incflags);
 
   for (const plain_default& row : tool_defaults) {
     if (row.from_environment) {
-      set_from_env(row.name, row.value);
+      set_configured(row.name);
     } else {
-      table[row.name] = row.value;
+      table[row.name] = configured_default(constants, row.name);
     }
   }
-  set_from_env("FFTW3_LDFLAGS", "-L" + p + "/lib ");
-  set_from_env("FFTW3_LIBS", "-lfftw3 ");
-  set_from_env("FFTW3F_LDFLAGS", "-L" + p + "/lib ");
-  set_from_env("FFTW3F_LIBS", "-lfftw3f ");
-  set_from_env("LIBS",
-               "-lm   -lgdi32 -lws2_32 -luser32 -lkernel32 -lgdi32 -lws2_32 -luser32 -lkernel32");
+  set_configured("FFTW3_LDFLAGS");
+  set_configured("FFTW3_LIBS");
+  set_configured("FFTW3F_LDFLAGS");
+  set_configured("FFTW3F_LIBS");
+  set_configured("LIBS");
   set_from_env("FLIBS", constants.flibs);
   set_from_env("ZORVAN_LINK_DEPS", constants.zorvan_link_deps);
   set_from_env("ZORVAN_LINK_OPTS", constants.zorvan_link_opts);
   set_from_env("ZRV_LINK_DEPS", constants.zrv_link_deps);
   set_from_env("ZRV_LINK_OPTS", constants.zrv_link_opts);
-  set_from_env("LD_CXX", "g++ -std=gnu++11");
+  set_configured("LD_CXX");
   set_from_env("LDFLAGS", constants.ldflags);
-  set_from_env("LD_STATIC_FLAG", "");
+  set_configured("LD_STATIC_FLAG");
 
   set_from_env("LFLAGS", lflags);
-  set_from_env("F77_INTEGER8_FLAG", "");
+  set_configured("F77_INTEGER8_FLAG");
 
   table["ALL_FFLAGS"] = table["FFLAGS"] + " " + table["F77_INTEGER8_FLAG"];
   table["ALL_CFLAGS"] = table["INCFLAGS"] + " " + table["XTRA_CFLAGS"] + " " + table["CFLAGS"];
@@ -143,10 +137,14 @@ table_constants built_table_constants(const std::string& root) {
   constants.zorvan_link_opts = build_constants::zorvan_link_opts;
   constants.zrv_link_deps = build_constants::zrv_link_deps;
   constants.zrv_link_opts = build_constants::zrv_link_opts;
+  for (const auto& row : build_constants::defaults)
+    constants.defaults[row[0]] = row[1];
+  constants.separator = build_constants::separator;
   return constants;
 }
 
 void fill_variable_table() {
   fill_table_from(the_variable_table(), process_environment,
-                  built_table_constants(process_installation_root(build_constants::prefix)));
+                  built_table_constants(process_installation_root(build_constants::prefix,
+                                                                  build_constants::separator)));
 }

@@ -27,6 +27,11 @@ struct table_constants {
   std::string zorvan_link_opts;
   std::string zrv_link_deps;
   std::string zrv_link_opts;
+  // The build configuration's other defaults by variable name; a name not here defaults to "".
+  std::map<std::string, std::string> defaults;
+  // What every '/' of a rebased directory becomes; the standard configuration's backslash
+  // unless the build configuration keeps forward slashes.
+  char separator = '\\';
 };
 
 // The value of the environment variable when it is set and not empty, else the default.

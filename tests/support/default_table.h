@@ -3,6 +3,7 @@
 // by the unit tests of the filling and the command-line tests of -p.
 #pragma once
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,51 @@ inline std::string with_backslashes(std::string path) {
     if (c == '/') c = '\\';
   }
   return path;
+}
+
+// The standard configuration's defaults besides the link lists, for a prefix and version: what
+// cmake/configurations/standard.cmake gives the table.
+inline std::map<std::string, std::string> standard_defaults(const std::string& p,
+                                                            const std::string& v) {
+  return {
+      {"SED", "/bin/sed"},
+      {"ZRVINCLUDEDIR", p + "/include/zorvan-" + v + "/zorvan"},
+      {"INCLUDEDIR", p + "/include"},
+      {"LIBDIR", p + "/lib"},
+      {"ZRVLIBDIR", p + "/lib/zorvan/" + v},
+      {"CPPFLAGS", "-I" + p + "/include"},
+      {"F77", "gfortran"},
+      {"FFLAGS", "-g -O2 -mieee-fp"},
+      {"FPICFLAG", ""},
+      {"CC", "gcc -std=gnu11"},
+      {"CFLAGS", "-g -O2"},
+      {"CPICFLAG", ""},
+      {"CXX", "g++ -std=gnu++11"},
+      {"CXXFLAGS", "-g -O2"},
+      {"CXXPICFLAG", ""},
+      {"XTRA_CFLAGS", " -pthread -fopenmp -mieee-fp"},
+      {"XTRA_CXXFLAGS", " -pthread -fopenmp -mieee-fp"},
+      {"AR", "ar"},
+      {"RANLIB", "ranlib"},
+      {"DEPEND_FLAGS", "-M"},
+      {"DEPEND_EXTRA_SED_PATTERN", ""},
+      {"DL_LD", "g++ -std=gnu++11"},
+      {"DL_LDFLAGS", "-shared"},
+      {"RDYNAMIC_FLAG", ""},
+      {"LIBZORVAN", "-lzorvan"},
+      {"LIBZRVINTERP", "-lzrvinterp"},
+      {"READLINE_LIBS", "-lreadline"},
+      {"LAPACK_LIBS", "-llapack"},
+      {"BLAS_LIBS", "-lopenblas"},
+      {"FFTW3_LDFLAGS", "-L" + p + "/lib "},
+      {"FFTW3_LIBS", "-lfftw3 "},
+      {"FFTW3F_LDFLAGS", "-L" + p + "/lib "},
+      {"FFTW3F_LIBS", "-lfftw3f "},
+      {"LIBS", "-lm   -lgdi32 -lws2_32 -luser32 -lkernel32 -lgdi32 -lws2_32 -luser32 -lkernel32"},
+      {"LD_CXX", "g++ -std=gnu++11"},
+      {"LD_STATIC_FLAG", ""},
+      {"F77_INTEGER8_FLAG", ""},
+  };
 }
 
 // The root must hold no blank here; quoting is covered by its own cases.
