@@ -2,14 +2,20 @@
 # Builds the example extension in extension/ into stats.zrv with the zrvbuild of a build tree,
 # against the stand-in environment that the same build made, then loads it in the stand-in
 # host and calls it.
-#   sh examples/run-example.sh [BUILD_DIR]        (default: build/default)
+#   sh examples/run-example.sh [BUILD_DIR]        (default: build/gnu-linux)
+# A zrvbuild of the gnu-linux configuration needs nothing but ZORVAN_HOME, which names the
+# stand-in here; one of the standard configuration (build/default) is given the GNU/Linux
+# settings by profiles/gnu-linux.sh first.
 set -eu
 examples=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$examples/../build/default}" && pwd)
+build=$(cd "${1:-$examples/../build/gnu-linux}" && pwd)
 
 ZORVAN_HOME=$build/examples/zorvan-home
 export ZORVAN_HOME
-. "$examples/../profiles/gnu-linux.sh"
+configuration=$(sed -n 's/^ZRVBUILD_CONFIGURATION:[A-Z]*=//p' "$build/CMakeCache.txt")
+if [ "${configuration:-standard}" = standard ]; then
+  . "$examples/../profiles/gnu-linux.sh"
+fi
 
 # The module, its objects and copies of the sources go into a work directory of their own.
 work=$build/examples/run

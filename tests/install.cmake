@@ -4,7 +4,8 @@
 if(NOT WIN32)
   add_test(NAME install.layout
            COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/install/check_install.sh" "${CMAKE_COMMAND}"
-                   "${PROJECT_BINARY_DIR}" "${PROJECT_SOURCE_DIR}" "${ZRVBUILD_VERSION}")
+                   "${PROJECT_BINARY_DIR}" "${PROJECT_SOURCE_DIR}" "${ZRVBUILD_VERSION}"
+                   "${ZRVBUILD_CONFIGURATION}")
   add_test(NAME install.packages
            COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/install/check_packages.sh" "${CMAKE_CPACK_COMMAND}"
                    "${PROJECT_BINARY_DIR}" "${ZRVBUILD_VERSION}" "${CMAKE_INSTALL_PREFIX}")

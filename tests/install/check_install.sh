@@ -1,9 +1,9 @@
 #!/bin/sh
 # Installs the build into a fresh prefix and uses what landed there: the program (-v, -p, a dry
 # run), its manual page and its bash completion.
-# Usage: check_install.sh CMAKE BUILD_DIR SOURCE_DIR VERSION
+# Usage: check_install.sh CMAKE BUILD_DIR SOURCE_DIR VERSION [CONFIGURATION]
 set -eu
-cmake=$1 build=$2 source=$3 version=$4
+cmake=$1 build=$2 source=$3 version=$4 configuration=${5:-standard}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -24,9 +24,12 @@ for file in bin/zrvbuild share/man/man1/zrvbuild.1 share/bash-completion/complet
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/zrvbuild" ] || fail "bin/zrvbuild is not executable"
-if [ -f "$source/profiles/gnu-linux.sh" ]; then
+# Only a standard-configuration program needs the GNU/Linux profile.
+if [ "$configuration" = standard ] && [ -f "$source/profiles/gnu-linux.sh" ]; then
   cmp -s "$source/profiles/gnu-linux.sh" "$prefix/share/doc/zrvbuild/gnu-linux.sh" ||
     fail "the GNU/Linux profile is not installed under share/doc/zrvbuild"
+elif [ "$configuration" != standard ] && [ -e "$prefix/share/doc/zrvbuild/gnu-linux.sh" ]; then
+  fail "a $configuration build installed the profile for standard-configuration programs"
 fi
 
 # The installed program, run from an empty directory with a bare environment.

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The gnu-linux configuration: builds its preset and runs its whole suite (its real tool chain
+# tests may not skip), then installs its Debian package into this machine, installs the
+# stand-in environment under the package's prefix, builds the example extension with the
+# installed zrvbuild and nothing else set, loads it in the stand-in host, and removes both again.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+need_packages cmake g++ gcc gfortran make libgtest-dev
+
+cmake --preset gnu-linux
+cmake --build --preset gnu-linux
+ctest --preset gnu-linux
+ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset gnu-linux -R '^GnuLinuxToolchain\.'
+
+build=build/gnu-linux
+cmake --build --preset gnu-linux --target package
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+version=$(sed -n 's/^ZRVBUILD_VERSION:STRING=//p' "$build/CMakeCache.txt")
+debs=("$build"/zrvbuild_"$version"_*.deb)
+if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  echo "expected one Debian package in $build, found: ${debs[*]}" >&2
+  exit 1
+fi
+deb=${debs[0]}
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Nothing of this machine is replaced, and whatever this step installs goes again however it
+# ends.
+if dpkg-query -W -f='${Status}' zrvbuild 2>/dev/null | grep -q "install ok installed"; then
+  fail "a zrvbuild package is already installed here; not replacing it"
+fi
+for path in bin/zrvbuild bin/zrvhost "include/zorvan-$version" "lib/zorvan/$version"; do
+  [ ! -e "$prefix/$path" ] || fail "$prefix/$path exists already; not replacing it"
+done
+# The directories the stand-in brings that were not here before go with it.
+own_dirs=("$prefix/include/zorvan-$version" "$prefix/lib/zorvan/$version")
+[ -e "$prefix/lib/zorvan" ] || own_dirs+=("$prefix/lib/zorvan")
+work=$(mktemp -d)
+manifest=$build/install_manifest_zorvan-stand-in.txt
+rm -f "$manifest"
+cleanup() {
+  if dpkg-query -W -f='${Status}' zrvbuild 2>/dev/null | grep -q "install ok installed"; then
+    dpkg -r zrvbuild >/dev/null
+  fi
+  if [ -f "$manifest" ]; then
+    xargs -d '\n' rm -f <"$manifest"
+    rm -f "$manifest"
+  fi
+  rm -rf "${own_dirs[@]}" "$work"
+}
+trap cleanup EXIT
+
+dpkg -i "$deb"
+cmake --install "$build" --component zorvan-stand-in
+
+# The installed program with no profile and no variable of its own.
+run() { env -i PATH=/usr/local/bin:/usr/bin:/bin "$@"; }
+got=$(run "$prefix/bin/zrvbuild" -p CC)
+[ "$got" = "gcc -std=gnu11" ] || fail "-p CC printed [$got]"
+got=$(run "$prefix/bin/zrvbuild" -p ZRVINCLUDEDIR)
+[ "$got" = "$prefix/include/zorvan-$version/zorvan" ] || fail "-p ZRVINCLUDEDIR printed [$got]"
+
+cp examples/extension/* "$work"/
+(cd "$work" && run "$prefix/bin/zrvbuild" stats.cc scale.c sumsq.f90) ||
+  fail "the installed zrvbuild could not build the example"
+got=$(cd "$work" && run "$prefix/bin/zrvhost" ./stats.zrv 1 2 3 4)
+expected="zorvan $version: loaded ./stats.zrv
+count = 4
+mean = 2.5
+rms = 2.73861
+result = 0.238613 (3 values shown)"
+[ "$got" = "$expected" ] || fail "the example loaded in the installed host printed [$got]"
+
+cleanup
+trap - EXIT
+for file in bin/zrvbuild bin/zrvhost "lib/zorvan/$version/libzorvan.so"; do
+  [ ! -e "$prefix/$file" ] || fail "$prefix/$file is still there after the removal"
+done
+echo "$(basename "$deb") installed, built and loaded the example under $prefix, and removed"
