@@ -7,9 +7,11 @@
 # lib/zorvan/VERSION. With a single version installed it is found by itself; otherwise set
 # ZORVAN_VERSION too.
 #
-# zrvbuild's built-in defaults describe the Windows build of the environment: directories with
-# backslashes, no position-independent code, and link lists naming Windows libraries and
-# linker options. This file replaces those through the environment. An empty variable counts
+# A zrvbuild of the standard configuration (the default build on every platform) carries the
+# defaults of the Windows build of the environment: directories with backslashes, no
+# position-independent code, and link lists naming Windows libraries and linker options. This
+# file replaces those through the environment. A zrvbuild of the gnu-linux configuration (the
+# Linux packages) carries these settings itself and needs no profile. An empty variable counts
 # as unset, so a list that has to be empty is set to a single blank.
 
 if [ -z "${ZORVAN_HOME:-}" ]; then

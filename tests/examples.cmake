@@ -1,6 +1,6 @@
-# The example extension end to end: zrvbuild builds it with the GNU/Linux profile against the
-# stand-in environment of examples/, and the stand-in host loads and calls it. The real tool
-# chain tests of tests/cli use the same stand-in environment.
+# The example extension end to end: zrvbuild builds it against the stand-in environment of
+# examples/ (a standard-configuration zrvbuild with the GNU/Linux profile), and the stand-in host
+# loads and calls it. The real tool chain tests use the same stand-in environment.
 if(WIN32 OR NOT ZRVBUILD_BUILD_EXAMPLES OR NOT EXISTS "${PROJECT_SOURCE_DIR}/examples/CMakeLists.txt")
   return()
 endif()
