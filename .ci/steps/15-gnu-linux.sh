@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The gnu-linux configuration: builds its preset and runs its whole suite (its real tool chain
 # tests may not skip), then installs its Debian package into this machine, installs the
-# stand-in environment under the package's prefix, builds the example extension with the
-# installed zrvbuild and nothing else set, loads it in the stand-in host, and removes both again.
+# stand-in environment under the package's prefix, builds the example extension and a
+# stand-alone program with the installed zrvbuild and nothing else set, loads the one in the
+# stand-in host, runs the other, and removes package and stand-in again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -37,44 +38,54 @@ fi
 for path in bin/zrvbuild bin/zrvhost "include/zorvan-$version" "lib/zorvan/$version"; do
   [ ! -e "$prefix/$path" ] || fail "$prefix/$path exists already; not replacing it"
 done
-# The directories the stand-in brings that were not here before go with it.
-own_dirs=("$prefix/include/zorvan-$version" "$prefix/lib/zorvan/$version")
-[ -e "$prefix/lib/zorvan" ] || own_dirs+=("$prefix/lib/zorvan")
+# What the stand-in brings was not here before, so all of it goes with it.
+stand_in=("$prefix/bin/zrvhost" "$prefix/include/zorvan-$version" "$prefix/lib/zorvan/$version")
+[ -e "$prefix/lib/zorvan" ] || stand_in+=("$prefix/lib/zorvan")
 work=$(mktemp -d)
-manifest=$build/install_manifest_zorvan-stand-in.txt
-rm -f "$manifest"
 cleanup() {
   if dpkg-query -W -f='${Status}' zrvbuild 2>/dev/null | grep -q "install ok installed"; then
     dpkg -r zrvbuild >/dev/null
   fi
-  if [ -f "$manifest" ]; then
-    xargs -d '\n' rm -f <"$manifest"
-    rm -f "$manifest"
-  fi
-  rm -rf "${own_dirs[@]}" "$work"
+  rm -rf "${stand_in[@]}" "$work"
 }
 trap cleanup EXIT
 
 dpkg -i "$deb"
-cmake --install "$build" --component zorvan-stand-in
+cmake --install "$build" --component zorvan-stand-in --prefix "$prefix"
 
 # The installed program with no profile and no variable of its own.
 run() { env -i PATH=/usr/local/bin:/usr/bin:/bin "$@"; }
-got=$(run "$prefix/bin/zrvbuild" -p CC)
+got=$(run "$prefix/bin/zrvbuild" -p CC) || fail "-p CC exited with status $?"
 [ "$got" = "gcc -std=gnu11" ] || fail "-p CC printed [$got]"
-got=$(run "$prefix/bin/zrvbuild" -p ZRVINCLUDEDIR)
+got=$(run "$prefix/bin/zrvbuild" -p ZRVINCLUDEDIR) || fail "-p ZRVINCLUDEDIR exited with status $?"
 [ "$got" = "$prefix/include/zorvan-$version/zorvan" ] || fail "-p ZRVINCLUDEDIR printed [$got]"
 
 cp examples/extension/* "$work"/
 (cd "$work" && run "$prefix/bin/zrvbuild" stats.cc scale.c sumsq.f90) ||
   fail "the installed zrvbuild could not build the example"
-got=$(cd "$work" && run "$prefix/bin/zrvhost" ./stats.zrv 1 2 3 4)
+got=$(cd "$work" && run "$prefix/bin/zrvhost" ./stats.zrv 1 2 3 4) ||
+  fail "the installed host exited with status $? on the example"
 expected="zorvan $version: loaded ./stats.zrv
 count = 4
 mean = 2.5
 rms = 2.73861
 result = 0.238613 (3 values shown)"
 [ "$got" = "$expected" ] || fail "the example loaded in the installed host printed [$got]"
+
+# A stand-alone program finds the environment's libraries through its run path alone.
+cat >"$work/main.cc" <<'SOURCE'
+#include <cstdio>
+#include <zorvan/zorvan.h>
+int main() {
+  const double values[] = {1, 2, 6};
+  std::printf("mean %g of zorvan %s\n", zorvan_mean(values, 3), zorvan_version());
+  return 0;
+}
+SOURCE
+(cd "$work" && run "$prefix/bin/zrvbuild" --link-stand-alone -s -o prog main.cc) ||
+  fail "the installed zrvbuild could not link a stand-alone program"
+got=$(run "$work/prog") || fail "the stand-alone program exited with status $?"
+[ "$got" = "mean 3 of zorvan $version" ] || fail "the stand-alone program printed [$got]"
 
 cleanup
 trap - EXIT
