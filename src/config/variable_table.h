@@ -19,7 +19,7 @@ using environment_lookup = const char* (*)(const char* name);
 // The constants a fill needs besides the environment.
 struct table_constants {
   std::string prefix;         // the build prefix {P}
-  std::string version;        // the version string {V}
+  std::string version;        // the version string {V}, already in the directory defaults
   std::string root;           // the installation root, never empty
   std::string ldflags;        // the configured link lists
   std::string flibs;
