@@ -14,7 +14,9 @@ namespace {
 
 const char* const prefix = "/usr/local";
 
-const char* no_environment(const char*) { return nullptr; }
+const char* no_environment(const char*) {
+  return nullptr;
+}
 
 // Constants with the directory defaults of the layout under the prefix and forward slashes.
 table_constants forward_slash_constants(const std::string& root) {
@@ -64,10 +66,12 @@ TEST(ForwardSlashRoot, ModuleRootBeforeTheLastBinDirectory) {
       {"a marker at the very start leaves nothing before it",
        {{"zorvan-build", "/bin/zorvan-build"}},
        ""},
-      {"a blank in the root is kept", {{"zorvan-build", "/opt/my z/bin/zorvan-build"}},
+      {"a blank in the root is kept",
+       {{"zorvan-build", "/opt/my z/bin/zorvan-build"}},
        "/opt/my z"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.root, module_install_root(c.modules, '/')) << c.what;
+  for (const auto& c : cases)
+    EXPECT_EQ(c.root, module_install_root(c.modules, '/')) << c.what;
 }
 
 TEST(ForwardSlashRoot, RebaseKeepsEverySlash) {

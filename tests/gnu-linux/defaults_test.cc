@@ -52,7 +52,8 @@ void expect_printed(const std::vector<printed>& cases, const std::string& progra
 TEST(GnuLinuxDefaults, EveryVariableThatDiffersFromTheStandardConfiguration) {
   const std::string p = built_prefix();
   const std::string v = built_version();
-  if (p.find(' ') != std::string::npos) GTEST_SKIP() << "the prefix holds a blank";
+  if (p.find(' ') != std::string::npos)
+    GTEST_SKIP() << "the prefix holds a blank";
   const std::string rpath = "-Wl,-rpath," + p + "/lib/zorvan/" + v;
   const std::string xtra = " -pthread -fopenmp" + ieee;
   expect_printed({
@@ -95,7 +96,8 @@ TEST(GnuLinuxDefaults, EveryVariableThatDiffersFromTheStandardConfiguration) {
 TEST(GnuLinuxDefaults, DryRunsWithTheBuiltInDefaults) {
   const std::string p = built_prefix();
   const std::string v = built_version();
-  if (p.find(' ') != std::string::npos) GTEST_SKIP() << "the prefix holds a blank";
+  if (p.find(' ') != std::string::npos)
+    GTEST_SKIP() << "the prefix holds a blank";
   const std::string cxxflags = incflags_under(p, v) + "  -pthread -fopenmp" + ieee + " -g -O2";
   const std::string libs = lflags_under(p, v) + " -lzrvinterp -lzorvan ";
   const std::string rpath = "-Wl,-rpath," + p + "/lib/zorvan/" + v;
@@ -110,8 +112,8 @@ TEST(GnuLinuxDefaults, DryRunsWithTheBuiltInDefaults) {
       {{"-n", "-c", "bar.f90"}, "gfortran -c -fPIC -g -O2" + ieee + "     bar.f90 -o bar.o\n"},
       {{"-n", "--link-stand-alone", "main.cc"},
        "g++ -std=gnu++11 -c -I" + p + "/include -fPIC " + cxxflags + "    main.cc -o main.o\n" +
-           "g++ -std=gnu++11 -I" + p + "/include " + cxxflags + "   -fPIC     main.o   " +
-           libs + " " + rpath + " -Wl,-rpath," + p + "/lib -lgfortran -lm\n"},
+           "g++ -std=gnu++11 -I" + p + "/include " + cxxflags + "   -fPIC     main.o   " + libs +
+           " " + rpath + " -Wl,-rpath," + p + "/lib -lgfortran -lm\n"},
   };
   for (const auto& c : cases) {
     const process_result r = run_zrvbuild(c.args);
@@ -133,10 +135,12 @@ TEST(GnuLinuxRoot, DirectoriesFollowZorvanHomeWithTheirSlashes) {
       {{"ZORVAN_HOME=/srv/z"}, "ZORVAN_PREFIX", p},
       {{"ZORVAN_HOME=/srv/z/"}, "LIBDIR", "/srv/z//lib"},
       {{"ZORVAN_HOME=" + blank}, "INCLUDEDIR", blank + "/include"},
-      {{"ZORVAN_HOME=" + blank}, "INCFLAGS",
+      {{"ZORVAN_HOME=" + blank},
+       "INCFLAGS",
        "-I\"" + blank + "/include/zorvan-" + v + "/zorvan/..\" -I\"" + blank + "/include/zorvan-" +
            v + "/zorvan\" -I\"" + blank + "/include\""},
-      {{"ZORVAN_HOME=" + blank}, "LFLAGS",
+      {{"ZORVAN_HOME=" + blank},
+       "LFLAGS",
        "-L\"" + blank + "/lib/zorvan/" + v + "\" -L\"" + blank + "/lib\""},
       {{"ZORVAN_HOME=/usr"}, "LFLAGS", "-L/usr/lib/zorvan/" + v},
       {{"ZORVAN_HOME="}, "ZRVLIBDIR", p + "/lib/zorvan/" + v},

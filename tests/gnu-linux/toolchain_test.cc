@@ -46,7 +46,8 @@ TEST(GnuLinuxToolchain, ModuleFromCxxCAndFortranIsLoadedAndCalled) {
     scratch_dir dir;
     copy_extension_sources(dir);
     std::vector<std::string> args = c.options;
-    for (const char* source : {"stats.cc", "scale.c", "sumsq.f90"}) args.push_back(source);
+    for (const char* source : {"stats.cc", "scale.c", "sumsq.f90"})
+      args.push_back(source);
     const process_result build = run_zrvbuild(args, environment, dir.root);
     ASSERT_EQ(0, build.status) << build.out << build.err;
     ASSERT_TRUE(file_exists(dir.path(c.module)));
