@@ -20,7 +20,8 @@ expect_equal() {  # what expected actual
   fail "cmake --install: $(cat "$work/install.log")"
 
 for file in bin/zrvbuild share/man/man1/zrvbuild.1 share/bash-completion/completions/zrvbuild \
-  share/doc/zrvbuild/README.md share/doc/zrvbuild/LICENSE; do
+  share/doc/zrvbuild/README.md share/doc/zrvbuild/LICENSE lib/cmake/zrvbuild/zrvbuild-config.cmake \
+  lib/cmake/zrvbuild/zrvbuild-config-version.cmake lib/cmake/zrvbuild/zrvbuild-functions.cmake; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 [ -x "$prefix/bin/zrvbuild" ] || fail "bin/zrvbuild is not executable"

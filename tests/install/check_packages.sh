@@ -14,7 +14,8 @@ fail() {
   exit 1
 }
 layout="bin/zrvbuild share/man/man1/zrvbuild.1 share/bash-completion/completions/zrvbuild
-  share/doc/zrvbuild/README.md share/doc/zrvbuild/LICENSE"
+  share/doc/zrvbuild/README.md share/doc/zrvbuild/LICENSE lib/cmake/zrvbuild/zrvbuild-config.cmake
+  lib/cmake/zrvbuild/zrvbuild-config-version.cmake lib/cmake/zrvbuild/zrvbuild-functions.cmake"
 
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
   fail "cpack: $(cat "$work/cpack.log")"
