@@ -172,7 +172,7 @@ function(configure_and_compare build)
   string(JSON entries LENGTH "${database}")
   math(EXPR last "${entries} - 1")
   set(compared 0)
-  foreach(target_and_options IN ITEMS "stats|" "stats_mex|--mex;-o;stats_mex"
+  foreach(target_and_options IN ITEMS "stats|-lm" "stats_mex|--mex;-o;stats_mex"
                                       "mean_prog|--link-stand-alone;-o;mean_prog")
     string(REPLACE "|" ";" target_and_options "${target_and_options}")
     list(POP_FRONT target_and_options target)
