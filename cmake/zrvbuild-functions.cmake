@@ -210,14 +210,13 @@ function(_zrvbuild_add_link_item target)
   set_property(TARGET ${target} APPEND PROPERTY LINK_LIBRARIES "${item}")
 endfunction()
 
-# Target settings both kinds share: zrvbuild's flags decide position-independent code, and its
-# C++ linker links whatever the languages.
+# Both kinds link with zrvbuild's C++ linker, whatever languages their sources are in.
 function(_zrvbuild_check_arguments function_name target)
   if(NOT CMAKE_CXX_COMPILER_LOADED)
     message(FATAL_ERROR "${function_name}(${target}): the project must enable CXX, the language "
                         "of zrvbuild's linker")
   endif()
-  if(NOT ARGN)
+  if("${ARGN}" STREQUAL "")
     message(FATAL_ERROR "${function_name}(${target}): no SOURCES given")
   endif()
 endfunction()
@@ -235,6 +234,7 @@ function(zrvbuild_add_module name)
   else()
     set(suffix .zrv)
   endif()
+  # Position-independent code as zrvbuild's PIC flags say, and no export macro of CMake's.
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ${suffix} DEFINE_SYMBOL ""
                         POSITION_INDEPENDENT_CODE OFF LINKER_LANGUAGE CXX)
   _zrvbuild_compile_options(${name} "${arg_MEX}")
