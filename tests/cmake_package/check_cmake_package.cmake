@@ -282,19 +282,27 @@ expect_equal("the CMake-built MEX file's output" "${expected}" "${output}")
 run(output "${work}/build" ./mean_prog 1 2 3 4)
 expect_equal("the CMake-built program's output" "${program_output}" "${output}")
 
-# Overrides from the environment at configure time, names with blanks among them. CMake
-# changes its own environment the first time it looks for compilers (it exports CC and CXX),
-# so the commands are compared after the first configure run and again after a second one.
+# Overrides from the environment at configure time, names with blanks among them: the
+# environment moved to a directory with a blank (which a configuration that finds its
+# directories from ZORVAN_HOME quotes), a CPPFLAGS and a ZRV_LINK_OPTS naming directories with
+# blanks, CXXFLAGS, and a CC with an option. CMake changes its own environment the first time
+# it looks for compilers (it exports CC and CXX), so the commands are compared after the first
+# configure run and again after a second one.
 run(cppflags "${work}" "${prefix}/bin/zrvbuild" -p CPPFLAGS)
 run(link_opts "${work}" "${prefix}/bin/zrvbuild" -p ZRV_LINK_OPTS)
 string(REGEX REPLACE "\n$" "" cppflags "${cppflags}")
 string(REGEX REPLACE "\n$" "" link_opts "${link_opts}")
+file(COPY "$ENV{ZORVAN_HOME}/" DESTINATION "${work}/zorvan home")
+set(ENV{ZORVAN_HOME} "${work}/zorvan home")
 set(ENV{CXXFLAGS} "-O1 -DZRV_FROM_ENVIRONMENT")
 set(ENV{CPPFLAGS} "${cppflags} -I\"${work}/include dir\"")
 set(ENV{ZRV_LINK_OPTS} "${link_opts} -Wl,-rpath,\"${work}/lib dir\"")
 set(ENV{CC} "gcc -std=gnu99")
 configure_and_compare("${work}/build-override")
 configure_and_compare("${work}/build-override")
+run(ignored "${work}/build-override" "${ninja_path}" stats)
+run(output "${work}/build-override" "${work}/zorvan home/bin/zrvhost" ./stats.zrv 1 2 3 4)
+expect_equal("the module built with the overrides" "${module_output}" "${output}")
 run(commands "${work}/build-override" "${ninja_path}" -t commands stats)
 string(REGEX MATCH "[^\n]* -c ${work}/ref/stats.cc\n" command "${commands}")
 separate_arguments(command UNIX_COMMAND "${command}")
