@@ -6,8 +6,9 @@
 #    command, carries the arguments of `zrvbuild -n` for the same sources in the same order
 #    (the compiler's name, its output and dependency options, the object list and what CMake
 #    adds to every module or program link on its own set aside);
-#  - values overridden in the environment at configure time (CXXFLAGS, and names with blanks
-#    in CPPFLAGS and ZRV_LINK_OPTS) reach the commands whole.
+#  - values overridden in the environment at configure time (CXXFLAGS, CC, an environment in a
+#    directory with a blank, names with blanks in CPPFLAGS and ZRV_LINK_OPTS) reach the
+#    commands whole, and the module built so still loads.
 # The environment the script starts with is the one zrvbuild runs in (ZORVAN_HOME names the
 # stand-in environment). Prints "SKIP: " and the reason when Ninja or gfortran is missing,
 # unless ZRVBUILD_REQUIRE_TOOLS is set.
