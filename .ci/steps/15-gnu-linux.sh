@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # The gnu-linux configuration: builds its preset and runs its whole suite (its real tool chain
-# tests may not skip), then installs its Debian package into this machine, installs the
-# stand-in environment under the package's prefix, builds the example extension and a
-# stand-alone program with the installed zrvbuild and nothing else set, loads the one in the
-# stand-in host, runs the other, and removes package and stand-in again.
+# tests and the CMake package check, with Ninja, may not skip), then installs its Debian package
+# into this machine, installs the stand-in environment under the package's prefix, builds the
+# example extension and a stand-alone program with the installed zrvbuild and nothing else set,
+# loads the one in the stand-in host, runs the other, and removes package and stand-in again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-need_packages cmake g++ gcc gfortran make libgtest-dev
+need_packages cmake g++ gcc gfortran make libgtest-dev ninja-build
 
 cmake --preset gnu-linux
 cmake --build --preset gnu-linux
 ctest --preset gnu-linux
-ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset gnu-linux -R '^GnuLinuxToolchain\.'
+ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset gnu-linux -R '^(GnuLinuxToolchain|cmake_package)\.'
 
 build=build/gnu-linux
 cmake --build --preset gnu-linux --target package

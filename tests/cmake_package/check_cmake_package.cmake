@@ -266,7 +266,11 @@ set(host "$ENV{ZORVAN_HOME}/bin/zrvhost")
 run(ignored "${work}/ref" "${prefix}/bin/zrvbuild" stats.cc scale.c sumsq.f90)
 run(ignored "${work}/ref" "${prefix}/bin/zrvbuild" --link-stand-alone -o mean_prog mean_prog.cc)
 run(module_output "${work}/ref" "${host}" ./stats.zrv 1 2 3 4)
-run(program_output "${work}/ref" "./mean_prog" 1 2 3 4)
+# The programs' run paths may name the environment where it is installed for good; the stand-in
+# lies elsewhere.
+set(run_program "${CMAKE_COMMAND}" -E env
+                "LD_LIBRARY_PATH=$ENV{ZORVAN_HOME}/lib/zorvan/${VERSION}" ./mean_prog 1 2 3 4)
+run(program_output "${work}/ref" ${run_program})
 if(NOT module_output MATCHES "\nrms = 2.73861\n")
   message(FATAL_ERROR "the module zrvbuild built printed:\n${module_output}")
 endif()
@@ -280,13 +284,13 @@ expect_equal("the CMake-built module's output" "${module_output}" "${output}")
 run(output "${work}/build" "${host}" ./stats_mex.mex 1 2 3 4)
 string(REPLACE "./stats.zrv" "./stats_mex.mex" expected "${module_output}")
 expect_equal("the CMake-built MEX file's output" "${expected}" "${output}")
-run(output "${work}/build" ./mean_prog 1 2 3 4)
+run(output "${work}/build" ${run_program})
 expect_equal("the CMake-built program's output" "${program_output}" "${output}")
 
 # Overrides from the environment at configure time, names with blanks among them: the
-# environment moved to a directory with a blank (which a configuration that finds its
-# directories from ZORVAN_HOME quotes), a CPPFLAGS and a ZRV_LINK_OPTS naming directories with
-# blanks, CXXFLAGS, and a CC with an option. CMake changes its own environment the first time
+# environment moved to a directory with a blank (zrvbuild's directories follow ZORVAN_HOME and
+# are quoted then), a CPPFLAGS and a ZRV_LINK_OPTS naming directories with blanks, CXXFLAGS,
+# and a CC with an option. CMake changes its own environment the first time
 # it looks for compilers (it exports CC and CXX), so the commands are compared after the first
 # configure run and again after a second one.
 run(cppflags "${work}" "${prefix}/bin/zrvbuild" -p CPPFLAGS)
@@ -309,6 +313,8 @@ string(REGEX MATCH "[^\n]* -c ${work}/ref/stats.cc\n" command "${commands}")
 separate_arguments(command UNIX_COMMAND "${command}")
 expect_contains("the compile command of stats.cc" "${command}" -DZRV_FROM_ENVIRONMENT)
 expect_contains("the compile command of stats.cc" "${command}" "-I${work}/include dir")
+expect_contains("the compile command of stats.cc" "${command}"
+                "-I${work}/zorvan home/include/zorvan-${VERSION}/zorvan")
 separate_arguments(module_link UNIX_COMMAND "${module_link}")
 expect_contains("the module's link command" "${module_link}" "-Wl,-rpath,${work}/lib dir")
 
