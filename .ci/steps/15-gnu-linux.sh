@@ -3,7 +3,8 @@
 # tests and the CMake package check, with Ninja, may not skip), then installs its Debian package
 # into this machine, installs the stand-in environment under the package's prefix, builds the
 # example extension and a stand-alone program with the installed zrvbuild and nothing else set,
-# loads the one in the stand-in host, runs the other, and removes package and stand-in again.
+# and again through the package's CMake files, loads the modules in the stand-in host, runs the
+# programs, and removes package and stand-in again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -87,9 +88,23 @@ SOURCE
 got=$(run "$work/prog") || fail "the stand-alone program exited with status $?"
 [ "$got" = "mean 3 of zorvan $version" ] || fail "the stand-alone program printed [$got]"
 
+# The package's CMake files: a project finds zrvbuild under the prefix with no hint and builds
+# the example and a program with Ninja; the host loads the module, the program runs.
+cp tests/cmake_package/mean_prog.cc "$work"/
+run cmake -G Ninja -S tests/cmake_package/project -B "$work/cmake" -DZRV_EXAMPLE_DIR="$work" \
+  -DZRV_EXPECTED_VERSION="$version" >"$work/cmake.log" 2>&1 ||
+  fail "a CMake project could not configure with the installed package: $(cat "$work/cmake.log")"
+run cmake --build "$work/cmake" >"$work/cmake.log" 2>&1 ||
+  fail "a CMake project could not build with the installed package: $(cat "$work/cmake.log")"
+got=$(cd "$work/cmake" && run "$prefix/bin/zrvhost" ./stats.zrv 1 2 3 4) ||
+  fail "the installed host exited with status $? on the CMake-built example"
+[ "$got" = "$expected" ] || fail "the CMake-built example loaded in the installed host printed [$got]"
+got=$(run "$work/cmake/mean_prog" 1 2 6) || fail "the CMake-built program exited with status $?"
+[ "$got" = "mean = 3" ] || fail "the CMake-built program printed [$got]"
+
 cleanup
 trap - EXIT
 for file in bin/zrvbuild bin/zrvhost "lib/zorvan/$version/libzorvan.so"; do
   [ ! -e "$prefix/$file" ] || fail "$prefix/$file is still there after the removal"
 done
-echo "$(basename "$deb") installed, built and loaded the example under $prefix, and removed"
+echo "$(basename "$deb") installed, built and loaded the example under $prefix (with zrvbuild and through its CMake package), and removed"
