@@ -141,12 +141,6 @@ function(dry_run out)
   set(${out} "${lines}" PARENT_SCOPE)
 endfunction()
 
-# The reference link command's arguments, normalised as link_arguments does.
-function(reference_link_arguments out command)
-  link_arguments(arguments "${command}")
-  set(${out} "${arguments}" PARENT_SCOPE)
-endfunction()
-
 # Configures the project into BUILD with the environment of the moment and compares every
 # command with zrvbuild's.
 function(configure_and_compare build)
@@ -229,7 +223,7 @@ function(configure_and_compare build)
       endif()
     endforeach()
     list(GET reference -1 reference_link)
-    reference_link_arguments(expected "${reference_link}")
+    link_arguments(expected "${reference_link}")
     list(GET ninja_commands -1 link)
     string(REGEX REPLACE "^: && (.*) && :$" "\\1" link "${link}")
     if(target STREQUAL "mean_prog")
