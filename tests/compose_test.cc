@@ -77,13 +77,15 @@ TEST(Compose, CompileCommands) {
       {source_language::c, false, false, "x.c", "x.o", " -c       x.c -o x.o"},
       {source_language::cxx, false, true, "x.cc", "x.o",
        " -c     -Wp -O0  -Ia -idirafter b  -DX x.cc -o x.o"},
-      // Only C and C++ names are quoted, and only when they hold a blank.
+      // Names are quoted in every language, and only when they hold a blank.
       {source_language::c, true, false, "my file.c", "my file.o",
        "CC -c CPP CPIC ACF    \"my file.c\" -o \"my file.o\""},
       {source_language::cxx, true, false, "d ir/a.cc", "a.o",
        "CXX -c CPP XPIC AXF    \"d ir/a.cc\" -o a.o"},
       {source_language::fortran, true, false, "my file.f", "my file.o",
-       "F77 -c FPIC AFF    my file.f -o my file.o"},
+       "F77 -c FPIC AFF    \"my file.f\" -o \"my file.o\""},
+      {source_language::fortran, true, false, "d ir/a.f90", "a.o",
+       "F77 -c FPIC AFF    \"d ir/a.f90\" -o a.o"},
       {source_language::c, true, false, "tab\tname.c", "tab\tname.o",
        "CC -c CPP CPIC ACF    tab\tname.c -o tab\tname.o"},
       // A name that already begins with a double quote is left alone.
@@ -91,6 +93,8 @@ TEST(Compose, CompileCommands) {
        "CC -c CPP CPIC ACF    \"my file.c\" -o \"my file.o"},
       {source_language::cxx, true, false, "\"q.cc", "\"q.o",
        "CXX -c CPP XPIC AXF    \"q.cc -o \"q.o"},
+      {source_language::fortran, true, false, "\"q r.f", "\"q r.o",
+       "F77 -c FPIC AFF    \"q r.f -o \"q r.o"},
   };
   for (const auto& c : cases) {
     variable_table table = c.tokens ? token_table() : variable_table{};
@@ -155,7 +159,8 @@ TEST(Compose, OutputNames) {
       // Stand-alone: the first file stays, the linker gets the output option or nothing.
       {"foo.cc", "prog", ".zrv", true, "foo.cc", "-o prog"},
       {"foo.cc", "prog.zrv", ".mex", true, "foo.cc", "-o prog.zrv"},
-      {"foo.cc", "my prog", ".zrv", true, "foo.cc", "-o my prog"},
+      {"foo.cc", "my prog", ".zrv", true, "foo.cc", "-o \"my prog\""},
+      {"foo.cc", "\"my prog", ".zrv", true, "foo.cc", "-o \"my prog"},
       {"foo.cc", "", ".zrv", true, "foo.cc", ""},
   };
   for (const auto& c : cases) {
@@ -177,8 +182,13 @@ TEST(Compose, LinkCommands) {
     bool entries;
     std::string output_file;
     std::string command;
+    std::string target_file = "m.zrv";
   } cases[] = {
       {false, true, false, "", "DLLD AXF DLF  -o m.zrv    LF -lzrvinterp -lzorvan ZO ZD"},
+      {false, true, false, "", "DLLD AXF DLF  -o \"my m.zrv\"    LF -lzrvinterp -lzorvan ZO ZD",
+       "my m.zrv"},
+      {false, true, false, "", "DLLD AXF DLF  -o \"my m.zrv    LF -lzrvinterp -lzorvan ZO ZD",
+       "\"my m.zrv"},
       {false, true, true, "",
        "DLLD AXF DLF  -Wp -O0 -o m.zrv  u.o \"v w.o\"  l.a  -lm -Wl,-z LF -lzrvinterp -lzorvan "
        "ZO ZD"},
@@ -193,7 +203,7 @@ TEST(Compose, LinkCommands) {
   for (const auto& c : cases) {
     variable_table table = c.tokens ? token_table() : variable_table{};
     run_state run = accumulated(c.entries);
-    run.target_file = "m.zrv";
+    run.target_file = c.target_file;
     run.link_stand_alone = c.stand_alone;
     if (!c.output_file.empty())
       run.ld_output_option = "-o " + c.output_file;
@@ -320,4 +330,25 @@ TEST(Phases, EmptyModuleLinkerStillRuns) {
   EXPECT_EQ(" AXF DLF  -o x.zrv  x.o   LF -lzrvinterp -lzorvan ZO ZD\nstrip x.zrv\n",
             testing::internal::GetCapturedStdout());
   EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+TEST(Phases, NamesWithBlanksStayWholeFromCompileToStrip) {
+  variable_table table = token_table();
+  run_state run;
+  run.dry_run = true;
+  run.strip = true;
+  run.target_file = "my mod.zrv";
+  run.fortran_files = {"my a.f"};
+  run.c_files = {"b.c", "\"q c.c"};
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(0, compile_phase(run, table));
+  EXPECT_EQ(0, link_phase(run, table));
+  EXPECT_EQ(
+      "F77 -c FPIC AFF    \"my a.f\" -o \"my a.o\"\n"
+      "CC -c CPP CPIC ACF    b.c -o b.o\n"
+      "CC -c CPP CPIC ACF    \"q c.c -o \"q c.o\n"
+      "DLLD AXF DLF  -o \"my mod.zrv\"  \"my a.o\" b.o \"q c.o   LF -lzrvinterp -lzorvan ZO ZD\n"
+      "strip \"my mod.zrv\"\n",
+      testing::internal::GetCapturedStdout());
+  EXPECT_EQ(" \"my a.o\" b.o \"q c.o", run.obj_files);
 }

@@ -154,7 +154,7 @@ int walk_command_line(int argc, const char* const* argv, run_state& run, bool& r
         break;
       case option_kind::idirafter:
         if (has_operand) {
-          run.include_flags += " -idirafter " + std::string(argv[++i]);
+          run.include_flags += " -idirafter " + quote_if_blank(argv[++i]);
         } else {
           print_error("include directory name missing");
         }

@@ -34,7 +34,7 @@ int compile_sources(source_language language, const std::vector<std::string>& so
       return 1;
     }
     const std::string object = object_name(source, run);
-    run.obj_files.append(" ").append(object);
+    run.obj_files.append(" ").append(quote_if_blank(object));
     announce(command_kind::compile, source);
     const int status = run_build_command(
         compose_compile_command(language, source, object, run, table), run.dry_run);
@@ -55,11 +55,11 @@ std::string compose_compile_command(source_language language, const std::string&
                                     variable_table& table) {
   const language_variables names = variables_of(language);
   if (language == source_language::fortran) {
-    // Fortran takes no preprocessor flags, keeps the order include, define, pass-on, and its
-    // file names are never quoted.
+    // Fortran takes no preprocessor flags and keeps the order include, define, pass-on.
     return join_pieces(table[names.compiler], " -c ", table[names.pic_flag], " ",
                        table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                       run.pass_on_flags, " ", source, " -o ", object);
+                       run.pass_on_flags, " ", quote_if_blank(source), " -o ",
+                       quote_if_blank(object));
   }
   return join_pieces(table[names.compiler], " -c ", table["CPPFLAGS"], " ", table[names.pic_flag],
                      " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",

@@ -6,13 +6,13 @@
 #include "driver/progress.h"
 #include "driver/runner.h"
 #include "phases/command_text.h"
+#include "text/text_rules.h"
 
 std::string compose_module_link_command(const run_state& run, variable_table& table) {
   return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
-                     run.pass_on_flags, " -o ", run.target_file, " ", run.obj_files, " ",
-                     run.lib_files, " ", run.linker_flags, " ", table["LFLAGS"],
-                     " -lzrvinterp -lzorvan ", table["ZRV_LINK_OPTS"], " ",
-                     table["ZRV_LINK_DEPS"]);
+                     run.pass_on_flags, " -o ", quote_if_blank(run.target_file), " ", run.obj_files,
+                     " ", run.lib_files, " ", run.linker_flags, " ", table["LFLAGS"],
+                     " -lzrvinterp -lzorvan ", table["ZRV_LINK_OPTS"], " ", table["ZRV_LINK_DEPS"]);
 }
 
 std::string compose_stand_alone_link_command(const run_state& run, variable_table& table) {
@@ -44,5 +44,5 @@ int link_phase(const run_state& run, variable_table& table) {
   const int status = run_build_command(command, run.dry_run);
   if (status != 0 || !run.strip) return status;
   announce(command_kind::strip, product);
-  return run_build_command("strip " + product, run.dry_run);
+  return run_build_command("strip " + quote_if_blank(product), run.dry_run);
 }

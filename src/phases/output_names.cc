@@ -5,7 +5,8 @@
 
 void setup_output_names(run_state& run) {
   if (run.link_stand_alone) {
-    if (!run.output_file.empty()) run.ld_output_option = "-o " + run.output_file;
+    if (!run.output_file.empty())
+      run.ld_output_option = "-o " + quote_if_blank(run.output_file);
     return;
   }
   if (!run.output_file.empty()) {

@@ -132,12 +132,13 @@ TEST(BuildCli, DryRunPrintsEveryCommandOnce) {
               " -DA=1 x.cc -o x.o",
               "dl-ld -Iinc -xcxx -O2 -shared  -Wall -frob -o libs.zrv  pre.o \"my obj.o\" x.o  "
               "libs.a  -lm -L/l -Wl,-z,now -R/r -Llib -lzrvinterp -lzorvan -zo -zd"})},
-      // Blanks: C and C++ names quoted, Fortran names and the module name not.
+      // Blanks: every name is quoted, unless it already begins with a double quote.
       {{"-n", "my file.c", "my file.f", "\"q s.cc"},
-       lines({"gfortran -c -fpic-f -O3 -i8    my file.f -o my file.o",
+       lines({"gfortran -c -fpic-f -O3 -i8    \"my file.f\" -o \"my file.o\"",
               "gcc -c -Icpp -fpic-c -Iinc -xc -O1    \"my file.c\" -o \"my file.o\"",
               "g++ -c -Icpp -fpic-x -Iinc -xcxx -O2    \"q s.cc -o \"q s.o",
-              "dl-ld -Iinc -xcxx -O2 -shared  -o my file.zrv  my file.o my file.o \"q s.o" +
+              "dl-ld -Iinc -xcxx -O2 -shared  -o \"my file.zrv\"  \"my file.o\" \"my file.o\" "
+              "\"q s.o" +
                   link_tail})},
       {{"-n", long_dir + long_name + ".c"},
        lines({"gcc -c -Icpp -fpic-c -Iinc -xc -O1    " + long_dir + long_name + ".c -o " +
@@ -327,7 +328,9 @@ TEST(BuildCli, EveryStripCombination) {
       {{"-s", "x.cc"}, "exit 0", "exit 0", 0, "strip [x.zrv]"},
       {{"-strip", "x.cc", "-o", "bar"}, "exit 0", "exit 0", 0, "strip [bar.zrv]"},
       {{"--strip", "--mex", "x.cc"}, "exit 0", "exit 0", 0, "strip [x.mex]"},
-      {{"-s", "x.cc", "-o", "my mod"}, "exit 0", "exit 0", 0, "strip [my] [mod.zrv]"},
+      {{"-s", "x.cc", "-o", "my mod"}, "exit 0", "exit 0", 0, "strip [my mod.zrv]"},
+      {{"-s", "x.cc", "--link-stand-alone", "-o", "my prog"}, "exit 0", "exit 0", 0,
+       "strip [my prog]"},
       {{"-s", "x.cc"}, "exit 3", "exit 0", 3, ""},
       {{"-s", "x.cc"}, "exit 0", "exit 4", 4, "strip [x.zrv]"},
       {{"-s", "x.cc"}, "exit 0", "kill -TERM $$", -1, "strip [x.zrv]"},
@@ -408,16 +411,16 @@ TEST(BuildCli, ModuleNames) {
 }
 
 TEST(BuildCli, NamesWithBlanksQuotesAndLength) {
-  // What each tool receives after the command interpreter has split the command: C and C++
-  // names are quoted and arrive whole, Fortran names are not quoted and arrive split.
+  // What each tool receives after the command interpreter has split the command: every name
+  // is quoted and arrives whole.
   fake_tools tools;
   EXPECT_EQ(0, tools.run({"my file.c", "my file.f", "my file.cc"}).status);
   EXPECT_EQ(
-      "gfortran [-c] [-fpic-f] [-O3] [-i8] [my] [file.f] [-o] [my] [file.o]\n"
+      "gfortran [-c] [-fpic-f] [-O3] [-i8] [my file.f] [-o] [my file.o]\n"
       "gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [my file.c] [-o] [my file.o]\n"
       "g++ [-c] [-Icpp] [-fpic-x] [-Iinc] [-xcxx] [-O2] [my file.cc] [-o] [my file.o]\n"
-      "dl-ld [-Iinc] [-xcxx] [-O2] [-shared] [-o] [my] [file.zrv] [my] [file.o] [my] [file.o] "
-      "[my] [file.o]" +
+      "dl-ld [-Iinc] [-xcxx] [-O2] [-shared] [-o] [my file.zrv] [my file.o] [my file.o] "
+      "[my file.o]" +
           ran_link_tail,
       tools.log());
 
@@ -448,6 +451,69 @@ TEST(BuildCli, NamesWithBlanksQuotesAndLength) {
     EXPECT_NE(0, result.status) << name;
     EXPECT_NE("", result.err) << name;
     EXPECT_EQ("gfortran [-c] [-fpic-f] [-O3] [-i8] [z.f] [-o] [z.o]\n", quoted.log()) << name;
+  }
+}
+
+TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
+  // Each placement with a plain name, a name with a blank, and a name that already begins with
+  // a double quote; the lines given must be among the dry run's lines. Flags stay as typed.
+  const std::string tail = link_tail;
+  const struct {
+    const char* placement;
+    std::vector<std::string> args;
+    std::vector<std::string> some_lines;
+  } cases[] = {
+      {"Fortran source and object", {"-n", "-c", "sub/a.f90"},
+       {"gfortran -c -fpic-f -O3 -i8    sub/a.f90 -o a.o"}},
+      {"Fortran source and object", {"-n", "-c", "my sub/my a.f90"},
+       {"gfortran -c -fpic-f -O3 -i8    \"my sub/my a.f90\" -o \"my a.o\""}},
+      {"Fortran source and object", {"-n", "-c", "\"q a.f"},
+       {"gfortran -c -fpic-f -O3 -i8    \"q a.f -o \"q a.o"}},
+      {"Fortran object under -c -o", {"-n", "-c", "-o", "my out.o", "a.f"},
+       {"gfortran -c -fpic-f -O3 -i8    a.f -o \"my out.o\""}},
+      {"compiled objects in the link", {"-n", "a.c", "my b.c", "\"q c.c"},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o a.zrv  a.o \"my b.o\" \"q c.o" + tail}},
+      {"module name", {"-n", "-o", "m", "x.o"},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o m.zrv  x.o" + tail}},
+      {"module name", {"-n", "-o", "my m", "x.o"},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my m.zrv\"  x.o" + tail}},
+      {"module name", {"-n", "-o", "\"my m", "x.o"},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my m.zrv  x.o" + tail}},
+      {"module name from the first file", {"-n", "--mex", "my dir/my x.o"},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my x.mex\"  \"my dir/my x.o\"" + tail}},
+      {"stand-alone output", {"-n", "--link-stand-alone", "-o", "p", "x.o"},
+       {stand_alone_head + "-o p  x.o" + stand_alone_tail}},
+      {"stand-alone output", {"-n", "--link-stand-alone", "-o", "my p", "x.o"},
+       {stand_alone_head + "-o \"my p\"  x.o" + stand_alone_tail}},
+      {"stand-alone output", {"-n", "--link-stand-alone", "-o", "\"my p", "x.o"},
+       {stand_alone_head + "-o \"my p  x.o" + stand_alone_tail}},
+      {"strip target", {"-n", "-s", "-o", "m", "x.o"}, {"strip m.zrv"}},
+      {"strip target", {"-n", "-s", "-o", "my m", "x.o"}, {"strip \"my m.zrv\""}},
+      {"strip target", {"-n", "-s", "-o", "\"my m", "x.o"}, {"strip \"my m.zrv"}},
+      {"strip target", {"-n", "-s", "--link-stand-alone", "-o", "my p", "x.o"},
+       {"strip \"my p\""}},
+      {"-idirafter operand", {"-n", "-c", "-idirafter", "d", "a.c"},
+       {"gcc -c -Icpp -fpic-c -Iinc -xc -O1   -idirafter d  a.c -o a.o"}},
+      {"-idirafter operand", {"-n", "-c", "-idirafter", "my d", "a.c"},
+       {"gcc -c -Icpp -fpic-c -Iinc -xc -O1   -idirafter \"my d\"  a.c -o a.o"}},
+      {"-idirafter operand", {"-n", "-c", "-idirafter", "\"my d", "a.f"},
+       {"gfortran -c -fpic-f -O3 -i8  -idirafter \"my d   a.f -o a.o"}},
+      {"flags as typed", {"-n", "-DA=x y", "-Lmy lib", "-lmy lib", "-Wl,a b", "-Rmy r", "-f a b",
+                          "a.c"},
+       {"gcc -c -Icpp -fpic-c -Iinc -xc -O1  -f a b   -DA=x y a.c -o a.o",
+        "dl-ld -Iinc -xcxx -O2 -shared  -f a b -o a.zrv  a.o   -Lmy lib -lmy lib -Wl,a b -Rmy r "
+        "-Llib -lzrvinterp -lzorvan -zo -zd"}},
+  };
+  for (const auto& c : cases) {
+    fake_tools tools;
+    const process_result result = tools.run(c.args);
+    EXPECT_EQ(0, result.status) << c.placement;
+    EXPECT_EQ("", result.err) << c.placement;
+    for (const std::string& line : c.some_lines) {
+      EXPECT_NE(std::string::npos, ("\n" + result.out).find("\n" + line + "\n"))
+          << c.placement << ": " << line << "\n" << result.out;
+    }
+    EXPECT_EQ("", tools.log()) << c.placement;
   }
 }
 

@@ -125,6 +125,39 @@ TEST(Toolchain, StandAloneProgramRunsAndIsStripped) {
   }
 }
 
+TEST(Toolchain, NamesWithBlanksFromSourcesToModuleAndProgram) {
+  scratch_dir dir;
+  // Each source's object is named after its base name in the current directory, so the three
+  // base names differ.
+  mkdir(dir.path("my dir").c_str(), 0755);
+  copy_extension_source("scale.c", dir.path("my dir/my scale.c"));
+  copy_extension_source("stats.cc", dir.path("my stats.cc"));
+  copy_extension_source("sumsq.f90", dir.path("my sumsq.f90"));
+  const process_result build = zrvbuild_with_profile(
+      {"my dir/my scale.c", "my stats.cc", "my sumsq.f90", "-o", "my module"}, dir.root);
+  ASSERT_EQ(0, build.status) << build.out << build.err;
+  for (const char* product : {"my scale.o", "my stats.o", "my sumsq.o", "my module.zrv"}) {
+    EXPECT_TRUE(file_exists(dir.path(product))) << product;
+  }
+  const process_result host = run_program(
+      {example_home + "/bin/zrvhost", "./my module.zrv", "3", "4"}, base_environment, dir.root);
+  EXPECT_EQ("zorvan " + built_version() +
+                ": loaded ./my module.zrv\n"
+                "count = 2\nmean = 3.5\nrms = 3.53553\nresult = 0.0355339 (3 values shown)\n",
+            host.out);
+  EXPECT_EQ(0, host.status) << host.err;
+
+  write_file(dir.path("my main.cc"), stand_alone_main);
+  const process_result program = zrvbuild_with_profile(
+      {"--link-stand-alone", "-o", "my prog", "-s", "my main.cc"}, dir.root);
+  ASSERT_EQ(0, program.status) << program.out << program.err;
+  ASSERT_TRUE(file_exists(dir.path("my prog")));
+  EXPECT_FALSE(has_symbol_table(dir.path("my prog")));
+  const process_result run = run_program({dir.path("my prog")}, base_environment, dir.root);
+  EXPECT_EQ("mean 3 of zorvan " + built_version() + "\n", run.out);
+  EXPECT_EQ(0, run.status);
+}
+
 TEST(Toolchain, EnvironmentInADirectoryWithABlank) {
   scratch_dir dir;
   const std::string home = dir.path("env home/zorvan");

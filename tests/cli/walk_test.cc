@@ -157,7 +157,7 @@ TEST(Walk, UsageVersionAndHelpExits) {
 TEST(Walk, FileRules) {
   const accumulated none;
   accumulated quoted;
-  quoted.obj = " \"my file.o\" z.obj my file.o";
+  quoted.obj = " \"my file.o\" z.obj \"my file.o\"";
   quoted.lib = " \"my lib.a\" w.lib";
   accumulated first_library;
   first_library.obj = " foo.o";
@@ -186,10 +186,10 @@ TEST(Walk, FileRules) {
        f_line("b.f", "b.o", none) + c_line("a.c", "a.o", none) + c_line("y.a.c", "y.a.o", none) +
            cxx_line("x.cc", "x.o", none),
        "", 0},
-      {"objects and libraries are quoted, sources are not",
+      {"objects, libraries, sources and the module name are quoted",
        {"-n", "my file.o", "my lib.a", "my file.c", "z.obj", "w.lib"},
        "cc -c cpp  inc xc cf    \"my file.c\" -o \"my file.o\"\n" +
-           link_line("my file.zrv", quoted),
+           link_line("\"my file.zrv\"", quoted),
        "", 0},
       {"the first file argument names the module",
        {"-n", "libx.a", "foo.cc"},
@@ -209,7 +209,7 @@ TEST(Walk, FileRules) {
 TEST(Walk, OptionRules) {
   const accumulated none;
   accumulated includes;
-  includes.include = " \"-Ia b\" -I. -idirafter my dir -idirafter x.c";
+  includes.include = " \"-Ia b\" -I. -idirafter \"my dir\" -idirafter x.c";
   accumulated mixed;
   mixed.define = " -DA -DB=1";
   mixed.pass_on = " -Wall -frobnicate -W -version -V --help=x";
@@ -234,7 +234,7 @@ TEST(Walk, OptionRules) {
   version_passed.pass_on = " -version --version";
   const std::string strip_line = "strip foo.zrv\n";
   expect_runs({
-      {"-I is quoted when it holds a blank; -idirafter takes its operand whole",
+      {"-I and the -idirafter operand are quoted when they hold a blank",
        {"-n", "-c", "-Ia b", "-I.", "-idirafter", "my dir", "-idirafter", "x.c", "foo.c"},
        c_line("foo.c", "foo.o", includes), "", 0},
       {"defines, pass-on and linker options accumulate in order",

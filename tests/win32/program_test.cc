@@ -185,3 +185,30 @@ TEST(Win32Program, CommandEndedByCtrlCEndsTheRun) {
   EXPECT_EQ("-c\n-DCPP\n-Iinc\n-x\n-O1\nfoo.cc\n-o\nfoo.o\n--\n", read_file(compiler));
   EXPECT_EQ("", read_file(linker));
 }
+
+TEST(Win32Program, DryRunsQuoteEveryNameWithABlank) {
+  const struct {
+    std::vector<std::string> args;
+    std::string in_output;
+  } cases[] = {
+      {{"-n", "-c", "C:\\Users\\Jane Doe\\my a.f90"},
+       " \"C:\\Users\\Jane Doe\\my a.f90\" -o \"my a.o\"\r\n"},
+      {{"-n", "-c", "\"q a.f"}, " \"q a.f -o \"q a.o\r\n"},
+      {{"-n", "my a.c", "b.cc", "-o", "my m"},
+       "fakeld -Iinc -x -O1 -shared  -o \"my m.zrv\"  \"my a.o\" b.o   -Llib "},
+      {{"-n", "-s", "a.c", "-o", "C:\\Jane Doe\\m"}, "\r\nstrip \"C:\\Jane Doe\\m.zrv\"\r\n"},
+      {{"-n", "--link-stand-alone", "-s", "a.c", "-o", "my p"},
+       " -o \"my p\"  a.o   -Llib -lzrvinterp -lzorvan  \r\nstrip \"my p\"\r\n"},
+      {{"-n", "-c", "-idirafter", "C:\\Jane Doe\\inc", "a.c"},
+       " -idirafter \"C:\\Jane Doe\\inc\"  a.c -o a.o\r\n"},
+      {{"-n", "-c", "-D\"A B\"", "a.c"}, "  -D\"A B\" a.c -o a.o\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    process_result run =
+        run_zrvbuild(c.args, with(with(short_settings, "F77=fakef"), "LD_CXX=fakeldx"));
+    EXPECT_NE(std::string::npos, run.out.find(c.in_output)) << run.out;
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(0, run.status);
+  }
+}
