@@ -14,6 +14,8 @@ int decode_command_status(int raw_status) {
 }
 
 int run_build_command(const std::string& command, bool dry_run) {
+  if (!dry_run && refuse_too_long_command(command))
+    return 1;
   // Echoed and flushed before the command starts, so it precedes the command's own output.
   if (dry_run || verbose) {
     print_out_line(command);

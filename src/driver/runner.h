@@ -11,3 +11,15 @@ int run_build_command(const std::string& command, bool dry_run);
 // Turns a status returned by the command interpreter (system or pclose) into the command's
 // exit code, or the raw status when the command did not exit normally.
 int decode_command_status(int raw_status);
+
+// True, after the message "command too long for the command interpreter (N characters, limit
+// M)" on standard error, when the interpreter would refuse the command; such a command is not
+// run and its caller ends with status 1.
+bool refuse_too_long_command(const std::string& command);
+
+// A link command: head, the object and library lists, and tail, in that order. When the whole
+// is longer than the interpreter takes (never in a dry run), the lists move into a private
+// response file that the tools read as "@FILE", the shorter command runs (and is echoed when
+// verbose) and the file is removed when it has ended.
+int run_link_command(const std::string& head, const std::string& lists, const std::string& tail,
+                     bool dry_run);

@@ -38,6 +38,8 @@ int write_dependency_file(bool is_cxx, const std::string& source, const run_stat
   zorvan_unlink_wrapper(dep_file.c_str());
   const std::string command = compose_depend_command(is_cxx, source, run, table);
   announce(command_kind::dependencies, source);
+  if (refuse_too_long_command(command))
+    return 1;
   std::FILE* pipe = open_command_pipe(command.c_str());
   if (pipe == nullptr) {
     print_error("unable to start dependency command for " + source);

@@ -8,19 +8,44 @@
 #include "phases/command_text.h"
 #include "text/text_rules.h"
 
-std::string compose_module_link_command(const run_state& run, variable_table& table) {
+namespace {
+
+// Each link command is its head, the object and library lists, and its tail; the lists are
+// kept apart so that they can move into a response file.
+std::string link_lists(const run_state& run) {
+  return join_pieces(run.obj_files, " ", run.lib_files);
+}
+
+std::string module_link_head(const run_state& run, variable_table& table) {
   return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
-                     run.pass_on_flags, " -o ", quote_if_blank(run.target_file), " ", run.obj_files,
-                     " ", run.lib_files, " ", run.linker_flags, " ", table["LFLAGS"],
-                     " -lzrvinterp -lzorvan ", table["ZRV_LINK_OPTS"], " ", table["ZRV_LINK_DEPS"]);
+                     run.pass_on_flags, " -o ", quote_if_blank(run.target_file), " ");
+}
+
+std::string module_link_tail(const run_state& run, variable_table& table) {
+  return join_pieces(" ", run.linker_flags, " ", table["LFLAGS"], " -lzrvinterp -lzorvan ",
+                     table["ZRV_LINK_OPTS"], " ", table["ZRV_LINK_DEPS"]);
+}
+
+std::string stand_alone_link_head(const run_state& run, variable_table& table) {
+  return join_pieces(table["LD_CXX"], " ", table["CPPFLAGS"], " ", table["ALL_CXXFLAGS"], " ",
+                     table["RDYNAMIC_FLAG"], " ", table["ALL_LDFLAGS"], " ", run.pass_on_flags, " ",
+                     run.ld_output_option, " ");
+}
+
+std::string stand_alone_link_tail(const run_state& run, variable_table& table) {
+  return join_pieces(" ", run.linker_flags, " ", table["LFLAGS"], " -lzrvinterp -lzorvan ", " ",
+                     table["ZORVAN_LINK_OPTS"], " ", table["ZORVAN_LINK_DEPS"]);
+}
+
+}  // namespace
+
+std::string compose_module_link_command(const run_state& run, variable_table& table) {
+  return join_pieces(module_link_head(run, table), link_lists(run), module_link_tail(run, table));
 }
 
 std::string compose_stand_alone_link_command(const run_state& run, variable_table& table) {
-  return join_pieces(table["LD_CXX"], " ", table["CPPFLAGS"], " ", table["ALL_CXXFLAGS"], " ",
-                     table["RDYNAMIC_FLAG"], " ", table["ALL_LDFLAGS"], " ", run.pass_on_flags,
-                     " ", run.ld_output_option, " ", run.obj_files, " ", run.lib_files, " ",
-                     run.linker_flags, " ", table["LFLAGS"], " -lzrvinterp -lzorvan ", " ",
-                     table["ZORVAN_LINK_OPTS"], " ", table["ZORVAN_LINK_DEPS"]);
+  return join_pieces(stand_alone_link_head(run, table), link_lists(run),
+                     stand_alone_link_tail(run, table));
 }
 
 std::string strip_target(const run_state& run, const std::string& default_executable_name) {
@@ -29,19 +54,18 @@ std::string strip_target(const run_state& run, const std::string& default_execut
 }
 
 int link_phase(const run_state& run, variable_table& table) {
-  std::string command;
-  if (run.link_stand_alone) {
-    if (table["LD_CXX"].empty()) {
-      print_error("no way to link stand-alone executable file");
-      return 1;
-    }
-    command = compose_stand_alone_link_command(run, table);
-  } else {
-    command = compose_module_link_command(run, table);
+  if (run.link_stand_alone && table["LD_CXX"].empty()) {
+    print_error("no way to link stand-alone executable file");
+    return 1;
   }
   const std::string product = strip_target(run, build_constants::default_executable_name);
   announce(command_kind::link, product);
-  const int status = run_build_command(command, run.dry_run);
+  const int status =
+      run.link_stand_alone
+          ? run_link_command(stand_alone_link_head(run, table), link_lists(run),
+                             stand_alone_link_tail(run, table), run.dry_run)
+          : run_link_command(module_link_head(run, table), link_lists(run),
+                             module_link_tail(run, table), run.dry_run);
   if (status != 0 || !run.strip) return status;
   announce(command_kind::strip, product);
   return run_build_command("strip " + quote_if_blank(product), run.dry_run);

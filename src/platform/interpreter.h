@@ -1,0 +1,22 @@
+// The platform's command interpreter as far as long commands are concerned: the longest command
+// it takes, how the tools it starts split a command into words, and the private temporary
+// files that carry a command's lists instead.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The longest command, in characters, that the interpreter takes in this process's current
+// environment.
+std::size_t command_interpreter_limit();
+
+// The words the interpreter and the tool it starts make of a piece of a command.
+std::vector<std::string> split_interpreter_words(const std::string& text);
+
+// Creates a new file in the temporary directory that only this user may read, holding text.
+// Returns its name, or "" when it could not be created and written in full.
+std::string write_private_temporary_file(const std::string& text);
+
+// Removes a file made by write_private_temporary_file.
+void remove_private_temporary_file(const std::string& name);

@@ -1,0 +1,78 @@
+// The command interpreter on POSIX: "sh -c COMMAND", started by system().
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/interpreter.h"
+#include "text/long_commands.h"
+
+extern char** environ;
+
+namespace {
+
+#ifdef __linux__
+// The kernel takes one argument of at most 32 pages (MAX_ARG_STRLEN), its NUL included.
+const long kernel_argument_pages = 32;
+#endif
+// Where the total argument space cannot be asked for.
+const long fallback_argument_space = 128 * 1024;
+
+std::size_t argument_limit() {
+#ifdef __linux__
+  return static_cast<std::size_t>(kernel_argument_pages * sysconf(_SC_PAGESIZE));
+#else
+  return static_cast<std::size_t>(-1);
+#endif
+}
+
+std::size_t argument_space() {
+  const long space = sysconf(_SC_ARG_MAX);
+  return static_cast<std::size_t>(space > 0 ? space : fallback_argument_space);
+}
+
+// Each variable's text with its NUL and a pointer to it.
+std::size_t environment_bytes() {
+  std::size_t bytes = sizeof(char*);
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    bytes += std::strlen(*entry) + 1 + sizeof(char*);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::size_t command_interpreter_limit() {
+  return posix_command_limit(argument_limit(), argument_space(), environment_bytes());
+}
+
+std::vector<std::string> split_interpreter_words(const std::string& text) {
+  return split_posix_words(text);
+}
+
+std::string write_private_temporary_file(const std::string& text) {
+  const char* directory = getenv("TMPDIR");
+  std::string name = directory != nullptr && *directory != '\0' ? directory : "/tmp";
+  name += "/zrvbuild-XXXXXX";
+  // mkstemp creates the file with mode 0600.
+  const int fd = mkstemp(&name[0]);
+  if (fd < 0)
+    return "";
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count <= 0)
+      break;
+    written += static_cast<std::size_t>(count);
+  }
+  const bool closed = close(fd) == 0;
+  if (written == text.size() && closed)
+    return name;
+  unlink(name.c_str());
+  return "";
+}
+
+void remove_private_temporary_file(const std::string& name) {
+  unlink(name.c_str());
+}

@@ -1,0 +1,128 @@
+// Rules for commands longer than the command interpreter takes.
+#include "text/long_commands.h"
+
+#include <algorithm>
+
+namespace {
+
+// "sh", "-c", "--", the shell's file name and the pointers to them, with room to spare.
+const std::size_t shell_arguments_reserve = 256;
+
+bool is_separator(char c, bool with_line_feed) {
+  return c == ' ' || c == '\t' || (with_line_feed && c == '\n');
+}
+
+}  // namespace
+
+std::size_t posix_command_limit(std::size_t argument_limit, std::size_t argument_space,
+                                std::size_t environment_bytes) {
+  const std::size_t one_argument = argument_limit > 0 ? argument_limit - 1 : 0;
+  const std::size_t taken = environment_bytes + shell_arguments_reserve;
+  const std::size_t left = argument_space > taken ? (argument_space - taken) / 2 : 0;
+  return std::min(one_argument, left);
+}
+
+bool command_fits(std::size_t length, std::size_t limit) {
+  return length <= limit;
+}
+
+std::vector<std::string> split_posix_words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (is_separator(c, true)) {
+      if (in_word)
+        words.push_back(word);
+      word.clear();
+      in_word = false;
+      continue;
+    }
+    if (c == '\\' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;  // a line continuation
+      continue;
+    }
+    in_word = true;
+    if (c == '\\') {
+      if (i + 1 < text.size())
+        word += text[i + 1];
+      ++i;
+    } else if (c == '\'') {
+      const std::size_t end = text.find('\'', i + 1);
+      const std::size_t stop = end == std::string::npos ? text.size() : end;
+      word.append(text, i + 1, stop - i - 1);
+      i = stop;
+    } else if (c == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
+        const bool escapes = text[i] == '\\' && i + 1 < text.size() &&
+                             std::string("$`\"\\\n").find(text[i + 1]) != std::string::npos;
+        if (escapes)
+          ++i;
+        if (!(escapes && text[i] == '\n'))
+          word += text[i];
+      }
+    } else {
+      word += c;
+    }
+  }
+  if (in_word)
+    words.push_back(word);
+  return words;
+}
+
+std::vector<std::string> split_windows_words(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!quoted && is_separator(c, false)) {
+      if (in_word)
+        words.push_back(word);
+      word.clear();
+      in_word = false;
+      continue;
+    }
+    in_word = true;
+    if (c == '\\') {
+      std::size_t count = 0;
+      while (i < text.size() && text[i] == '\\')
+        ++count, ++i;
+      if (i < text.size() && text[i] == '"') {
+        word.append(count / 2, '\\');
+        if (count % 2 == 1) {
+          word += '"';
+        } else {
+          quoted = !quoted;
+        }
+      } else {
+        word.append(count, '\\');
+        --i;
+      }
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else {
+      word += c;
+    }
+  }
+  if (in_word)
+    words.push_back(word);
+  return words;
+}
+
+std::string response_file_text(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (argument.empty())
+      text += "\"\"";
+    for (const char c : argument) {
+      if (std::string(" \t\r\n\v\f'\"\\").find(c) != std::string::npos)
+        text += '\\';
+      text += c;
+    }
+    text += '\n';
+  }
+  return text;
+}
