@@ -7,6 +7,7 @@ endif()
 
 set(_win32_helpers "${CMAKE_CURRENT_SOURCE_DIR}/win32/helpers")
 add_executable(zrvbuild_fake_tool "${_win32_helpers}/fake_tool.cc")
+target_include_directories(zrvbuild_fake_tool PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
 add_executable(zrvbuild_argv_echo "${_win32_helpers}/argv_echo.cc")
 add_executable(zrvbuild_exec_launcher "${_win32_helpers}/exec_launcher.cc")
 target_link_libraries(zrvbuild_exec_launcher PRIVATE zrvbuild_core)

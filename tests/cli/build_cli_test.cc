@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -534,5 +538,173 @@ TEST(BuildCli, UnwritableOutputReportsTheToolsError) {
     EXPECT_NE(0, result.status) << c.output;
     EXPECT_NE(std::string::npos, result.err.find(c.output)) << c.output << ": " << result.err;
     EXPECT_EQ(std::string::npos, tools.log().find("strip")) << c.output;
+  }
+}
+
+namespace {
+
+// The names in a directory, "." and ".." left out.
+std::vector<std::string> directory_entries(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(path.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
+// The longest command the shell takes with the usual stack limit: one argument of 32 pages.
+std::size_t one_argument_limit() { return 32 * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) - 1; }
+
+// Fake tools with a private temporary directory; the linkers copy any response file they are
+// given to rsp.copy before they end.
+struct long_link_tools : fake_tools {
+  std::string tmp = dir.path("tmp");
+
+  long_link_tools() {
+    mkdir(tmp.c_str(), 0700);
+    env["TMPDIR"] = tmp;
+    link_ending("exit 0");
+  }
+
+  void link_ending(const std::string& ending) {
+    const std::string copy = "for a in \"$@\"; do case $a in @*) cp \"${a#@}\" '" +
+                             dir.path("rsp.copy") + "' || exit 1 ;; esac; done\n";
+    set("dl-ld", copy + ending);
+    set("ld-cxx", copy + ending);
+  }
+};
+
+// Ten thousand objects with long names, one with a blank, and a library with a blank: a link
+// command several times longer than the shell takes.
+struct long_lists {
+  std::vector<std::string> args;
+  std::string obj_files;  // as composed into the command
+  std::string response;   // as the response file must hold them
+
+  long_lists() {
+    for (int i = 0; i < 10000; ++i) {
+      const std::string name = "objects/an-object-with-a-rather-long-name-" + std::to_string(i) + ".o";
+      args.push_back(name);
+      obj_files += " " + name;
+      response += name + "\n";
+    }
+    args.push_back("my obj.o");
+    args.push_back("my lib.a");
+    obj_files += " \"my obj.o\"";
+    response += "my\\ obj.o\nmy\\ lib.a\n";
+  }
+};
+
+}  // namespace
+
+TEST(BuildCli, LinkOverTheLimitReadsItsListsFromAResponseFile) {
+  const long_lists lists;
+  const std::string module_head = "dl-ld -Iinc -xcxx -O2 -shared  -o an-object-with-a-rather-long-name-0.zrv ";
+  const std::string module_tail = "  -Llib -lzrvinterp -lzorvan -zo -zd";
+  const std::string program_head = stand_alone_head + "-o \"my prog\" ";
+  const std::string program_tail = "  -Llib -lzrvinterp -lzorvan  -oo -od";
+  const struct {
+    std::vector<std::string> options;
+    std::string head, tail;
+    std::string link_ending;
+    int status;
+  } cases[] = {
+      {{"-v"}, module_head, module_tail, "exit 0", 0},
+      {{"-v"}, module_head, module_tail, "exit 3", 3},
+      {{"-v", "--link-stand-alone", "-o", "my prog"}, program_head, program_tail, "exit 0", 0},
+      {{"-v", "--link-stand-alone", "-o", "my prog"}, program_head, program_tail, "exit 5", 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options.back() + " / " + c.link_ending);
+    long_link_tools tools;
+    tools.link_ending(c.link_ending);
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), lists.args.begin(), lists.args.end());
+    const process_result result = tools.run(args);
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ("", result.err);
+    ASSERT_GT(c.head.size() + lists.obj_files.size(), one_argument_limit());
+
+    // What runs, and is echoed, names the response file in place of the lists.
+    const std::regex echoed(std::regex_replace(c.head, std::regex(R"([.^$|()\[\]{}*+?\\])"),
+                                               R"(\$&)") +
+                            "@(" + tools.tmp + "/zrvbuild-[A-Za-z0-9]{6})" +
+                            std::regex_replace(c.tail, std::regex(R"([.^$|()\[\]{}*+?\\])"),
+                                               R"(\$&)") +
+                            "\n(dl-ld|ld-cxx) ran\n$");
+    std::smatch match;
+    EXPECT_TRUE(std::regex_search(result.out, match, echoed)) << result.out.substr(0, 2000);
+    EXPECT_EQ(lists.response, read_file(tools.dir.path("rsp.copy")));
+    // The file is gone once the link has ended, whatever its status.
+    EXPECT_EQ(std::vector<std::string>{}, directory_entries(tools.tmp));
+  }
+}
+
+TEST(BuildCli, DryRunOfALinkOverTheLimitPrintsTheComposedCommand) {
+  const long_lists lists;
+  long_link_tools tools;
+  std::vector<std::string> args = {"-n"};
+  args.insert(args.end(), lists.args.begin(), lists.args.end());
+  const process_result result = tools.run(args);
+  EXPECT_EQ("dl-ld -Iinc -xcxx -O2 -shared  -o an-object-with-a-rather-long-name-0.zrv " +
+                lists.obj_files + "  \"my lib.a\"  -Llib -lzrvinterp -lzorvan -zo -zd\n",
+            result.out);
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("", tools.log());
+  EXPECT_EQ(std::vector<std::string>{}, directory_entries(tools.tmp));
+}
+
+TEST(BuildCli, OtherCommandsOverTheLimitAreNotStarted) {
+  // Two halves, each short enough to reach zrvbuild as an argument or a variable.
+  const std::string half_1(one_argument_limit() / 2, 'b');
+  const std::string half_2(one_argument_limit() / 2, 'c');
+  const std::string defines = "-DB=" + half_1 + " -DC=" + half_2;
+  const std::string c_flags = "-Iinc " + half_1 + " " + half_2;
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    std::string refused;  // the command refused
+    std::string out;
+    std::string log;
+  } cases[] = {
+      {"defines: the first compile",
+       {"-v", "-DB=" + half_1, "-DC=" + half_2, "a.c", "x.cc", "b.f"},
+       {},
+       "gfortran -c -fpic-f -O3 -i8   " + defines + "  b.f -o b.o",
+       "",
+       ""},
+      {"C flags: the C compile after Fortran",
+       {"-v", "a.c", "x.cc", "b.f"},
+       {{"XTRA_CFLAGS", half_1}, {"CFLAGS", half_2}},
+       "gcc -c -Icpp -fpic-c " + c_flags + "    a.c -o a.o",
+       compile_b_f + "\ngfortran ran\n",
+       ran_b_f},
+      {"C flags: the dependency command",
+       {"-M", "a.c", "x.cc"},
+       {{"XTRA_CFLAGS", half_1}, {"CFLAGS", half_2}, {"DEPEND_FLAGS", "-M"}},
+       "gcc -M -Icpp " + c_flags + "   a.c",
+       "",  // x.cc still gets its dependency file, as after any failure there
+       "g++ [-M] [-Icpp] [-Iinc] [-xcxx] [-O2] [x.cc]\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_tools tools;
+    for (const auto& entry : c.env)
+      tools.env[entry.first] = entry.second;
+    const process_result result = tools.run(c.args);
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("zrvbuild: command too long for the command interpreter (" +
+                  std::to_string(c.refused.size()) + " characters, limit " +
+                  std::to_string(one_argument_limit()) + ")\n",
+              result.err);
+    EXPECT_EQ(c.out, result.out);
+    EXPECT_EQ(c.log, tools.log());
+    EXPECT_FALSE(file_exists(tools.dir.path("a.o")));
+    EXPECT_FALSE(file_exists(tools.dir.path("x.o")));
   }
 }

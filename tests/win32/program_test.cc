@@ -3,6 +3,7 @@
 // arguments and return chosen statuses, and dependency files written from a pipe. Windows
 // programs end their text lines with "\r\n".
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -197,8 +198,9 @@ TEST(Win32Program, DryRunsQuoteEveryNameWithABlank) {
       {{"-n", "my a.c", "b.cc", "-o", "my m"},
        "fakeld -Iinc -x -O1 -shared  -o \"my m.zrv\"  \"my a.o\" b.o   -Llib "},
       {{"-n", "-s", "a.c", "-o", "C:\\Jane Doe\\m"}, "\r\nstrip \"C:\\Jane Doe\\m.zrv\"\r\n"},
-      {{"-n", "--link-stand-alone", "-s", "a.c", "-o", "my p"},
-       " -o \"my p\"  a.o   -Llib -lzrvinterp -lzorvan  \r\nstrip \"my p\"\r\n"},
+      {{"-n", "--link-stand-alone", "a.c", "-o", "my p"},
+       " -o \"my p\"  a.o   -Llib -lzrvinterp -lzorvan "},
+      {{"-n", "--link-stand-alone", "-s", "a.c", "-o", "my p"}, "\r\nstrip \"my p\"\r\n"},
       {{"-n", "-c", "-idirafter", "C:\\Jane Doe\\inc", "a.c"},
        " -idirafter \"C:\\Jane Doe\\inc\"  a.c -o a.o\r\n"},
       {{"-n", "-c", "-D\"A B\"", "a.c"}, "  -D\"A B\" a.c -o a.o\r\n"},
@@ -210,5 +212,66 @@ TEST(Win32Program, DryRunsQuoteEveryNameWithABlank) {
     EXPECT_NE(std::string::npos, run.out.find(c.in_output)) << run.out;
     EXPECT_EQ("", run.err);
     EXPECT_EQ(0, run.status);
+  }
+}
+
+TEST(Win32Program, LinkOverTheInterpretersLimitThroughAResponseFile) {
+  // The fake tool refuses a command line over cmd.exe's limit, as cmd.exe itself would.
+  {
+    scratch_dir dir;
+    const std::string log = install_fake_tool(dir.root, "fakeld", 0);
+    process_result direct =
+        run_program({dir.path("fakeld.exe"), std::string(8200, 'x')}, {}, dir.root);
+    EXPECT_EQ(99, direct.status);
+    EXPECT_FALSE(file_exists(log));
+  }
+  std::vector<std::string> objects;
+  std::string received;
+  for (int i = 0; i < 1000; ++i) {
+    objects.push_back("obj-" + std::to_string(1000 + i) + ".o");
+    received += objects.back() + "\n";
+  }
+  objects.push_back("C:\\Jane Doe\\my obj.o");
+  objects.push_back("my lib.a");
+  received += "C:\\Jane Doe\\my obj.o\nmy lib.a\n";
+  const std::string link_log = "-Iinc\n-x\n-O1\n-shared\n-o\nobj-1000.zrv\n" + received +
+                               "-Llib\n-lzrvinterp\n-lzorvan\nopts\ndeps\n--\n";
+  const struct {
+    const char* name;
+    std::vector<std::string> options;
+    int link_status;
+  } cases[] = {
+      {"success", {}, 0},
+      {"failure", {}, 2},
+      {"verbose", {"-v"}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    scratch_dir dir;
+    const std::string tmp = dir.path("tmp");
+    CreateDirectoryA(tmp.c_str(), nullptr);
+    const std::string linker = install_fake_tool(dir.root, "fakeld", c.link_status);
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), objects.begin(), objects.end());
+    process_result run =
+        run_zrvbuild(args, with(with(short_settings, "TMP=" + tmp), "TEMP=" + tmp), dir.root);
+    EXPECT_EQ(c.link_status, run.status);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ(link_log, read_file(linker));
+    if (!c.options.empty()) {
+      // What ran names the response file in place of the lists.
+      const std::string head = "fakeld -Iinc -x -O1 -shared  -o obj-1000.zrv @" + tmp + "\\";
+      EXPECT_EQ(0u, run.out.find(head)) << run.out.substr(0, 300);
+      EXPECT_NE(std::string::npos,
+                run.out.find("  -Llib -lzrvinterp -lzorvan opts deps\r\n", head.size()));
+      EXPECT_LT(run.out.size(), 8191u);
+    } else {
+      EXPECT_EQ("", run.out);
+    }
+    // The response file is gone after success and after failure.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((tmp + "\\*.tmp").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
   }
 }

@@ -1,13 +1,19 @@
 // A stand-in for a compiler, linker or strip program on Windows. Copied under the name of the
 // tool it stands for (NAME.exe), it appends its arguments, one a line, and a line "--" to
 // NAME.log beside itself, writes the bytes of NAME.out there to standard output when that file
-// exists, and exits with the number in NAME.status (0 without that file).
+// exists, and exits with the number in NAME.status (0 without that file). Like the GNU tools it
+// reads the arguments of an "@FILE" argument from FILE; like cmd.exe it refuses a command line
+// longer than 8,191 characters (status 99), which Wine's cmd.exe does not.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
+
+#include "support/response_reader.h"
 
 namespace {
 
@@ -22,12 +28,46 @@ std::string tool_stem() {
   return stem;
 }
 
+const std::size_t longest_command_line = 8191;
+const int too_long_status = 99;
+
+std::string file_text(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+      text += static_cast<char>(c);
+    std::fclose(file);
+  }
+  return text;
+}
+
+// The arguments with every "@FILE" replaced by the arguments FILE holds.
+std::vector<std::string> expanded_arguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] != '@') {
+      arguments.push_back(argv[i]);
+      continue;
+    }
+    for (const std::string& argument : read_response_arguments(file_text(argv[i] + 1))) {
+      arguments.push_back(argument);
+    }
+  }
+  return arguments;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (std::strlen(GetCommandLineA()) > longest_command_line) {
+    std::fputs("The command line is too long.\n", stderr);
+    return too_long_status;
+  }
   const std::string stem = tool_stem();
   if (std::FILE* log = std::fopen((stem + ".log").c_str(), "ab")) {
-    for (int i = 1; i < argc; ++i) std::fprintf(log, "%s\n", argv[i]);
+    for (const std::string& argument : expanded_arguments(argc, argv)) {
+      std::fprintf(log, "%s\n", argument.c_str());
+    }
     std::fputs("--\n", log);
     std::fclose(log);
   }
