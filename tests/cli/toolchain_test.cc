@@ -158,6 +158,44 @@ TEST(Toolchain, NamesWithBlanksFromSourcesToModuleAndProgram) {
   EXPECT_EQ(0, run.status);
 }
 
+TEST(Toolchain, ModuleOfTenThousandObjectsLinksThroughAResponseFile) {
+  scratch_dir dir;
+  write_file(dir.path("entry.c"),
+             "double zrv_entry(int count, const double* values) {\n"
+             "  return count * 10.0 + values[0];\n"
+             "}\n");
+  write_file(dir.path("tiny.c"), "typedef int tiny_object;\n");
+  const process_result compiled = zrvbuild_with_profile({"-c", "entry.c", "tiny.c"}, dir.root);
+  ASSERT_EQ(0, compiled.status) << compiled.err;
+
+  // Copies of one object that defines nothing, under long names in a directory with a blank.
+  const std::string copies = "copies of an object that defines nothing";
+  std::filesystem::create_directory(dir.path(copies));
+  std::vector<std::string> args = {"-v", "-o", "many", "entry.o"};
+  for (int i = 0; i < 10000; ++i) {
+    const std::string name = copies + "/tiny-object-with-a-rather-long-file-name-" +
+                             std::to_string(100000 + i) + ".o";
+    std::filesystem::create_hard_link(dir.path("tiny.o"), dir.path(name));
+    args.push_back(name);
+  }
+  mkdir(dir.path("tmp").c_str(), 0700);
+  std::vector<std::string> environment = base_environment;
+  environment.push_back("TMPDIR=" + dir.path("tmp"));
+  const process_result linked = zrvbuild_with_profile(args, dir.root, environment);
+  ASSERT_EQ(0, linked.status) << linked.err;
+  // The echoed link command names the response file instead of the objects.
+  EXPECT_NE(std::string::npos, linked.out.find(" -o many.zrv @" + dir.path("tmp/zrvbuild-")))
+      << linked.out;
+  EXPECT_LT(linked.out.size(), 4096u);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path("tmp")));
+
+  const process_result host =
+      run_program({example_home + "/bin/zrvhost", "./many.zrv", "2.5"}, base_environment, dir.root);
+  EXPECT_EQ("zorvan " + built_version() + ": loaded ./many.zrv\nresult = 12.5 (0 values shown)\n",
+            host.out);
+  EXPECT_EQ(0, host.status) << host.err;
+}
+
 TEST(Toolchain, EnvironmentInADirectoryWithABlank) {
   scratch_dir dir;
   const std::string home = dir.path("env home/zorvan");
