@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark preset and runs every micro-benchmark once, briefly, and the whole-process
-# comparison with a few runs per command, so that both keep building and running. Timings are
-# printed, never asserted: CI machines vary too much.
+# comparison and the 10,000-object link with a few runs per command, so that all keep building
+# and running. Timings are printed, never asserted: CI machines vary too much.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -11,3 +11,4 @@ cmake --preset bench
 cmake --build --preset bench
 build/bench/bench/zrvbuild_bench --benchmark_min_time=0.01
 ZRVBUILD_COMPARE_RUNS=3 bench/compare.sh build/bench/zrvbuild
+ZRVBUILD_COMPARE_RUNS=2 bench/long_link.sh build/bench/zrvbuild
