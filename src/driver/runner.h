@@ -5,7 +5,8 @@
 
 // In a dry run prints the command and returns 0. Otherwise echoes it when verbose is set, hands
 // it whole to the command interpreter and returns its decoded status (0 for success). When the
-// command could not be printed (standard output failed), nothing runs and the result is 1.
+// command could not be printed (standard output failed), or is longer than the interpreter
+// takes (see refuse_too_long_command), nothing runs and the result is 1.
 int run_build_command(const std::string& command, bool dry_run);
 
 // Turns a status returned by the command interpreter (system or pclose) into the command's
