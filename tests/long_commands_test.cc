@@ -74,6 +74,7 @@ TEST(LongCommands, WindowsWords) {
       {" \"dir\\\\\" x", {"dir\\", "x"}},
       {" 'single quotes' stay", {"'single", "quotes'", "stay"}},
       {" \"\" x", {"", "x"}},
+      {" \"a \"\"b\"\" c\" d", {"a \"b\" c", "d"}},  // "" inside quotes: a literal quote
       {" \"open quote", {"open quote"}},
       {" line\nfeed", {"line\nfeed"}},
   };

@@ -88,8 +88,8 @@ std::vector<std::string> split_windows_words(const std::string& text) {
     in_word = true;
     if (c == '\\') {
       std::size_t count = 0;
-      while (i < text.size() && text[i] == '\\')
-        ++count, ++i;
+      for (; i < text.size() && text[i] == '\\'; ++i)
+        ++count;
       if (i < text.size() && text[i] == '"') {
         word.append(count / 2, '\\');
         if (count % 2 == 1) {
@@ -101,6 +101,9 @@ std::vector<std::string> split_windows_words(const std::string& text) {
         word.append(count, '\\');
         --i;
       }
+    } else if (c == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"') {
+      word += '"';
+      ++i;
     } else if (c == '"') {
       quoted = !quoted;
     } else {

@@ -25,7 +25,8 @@ std::vector<std::string> split_posix_words(const std::string& text);
 
 // The words a Windows program's run-time makes of its command line: blanks and tabs separate,
 // double quotes group; 2n backslashes before a double quote give n backslashes and the quote
-// groups, 2n+1 give n backslashes and a literal quote; other backslashes are ordinary.
+// groups, 2n+1 give n backslashes and a literal quote; other backslashes are ordinary; inside
+// quotes, "" gives one literal quote.
 std::vector<std::string> split_windows_words(const std::string& text);
 
 // One argument a line; every blank, tab, line end, quote and backslash is preceded by a
