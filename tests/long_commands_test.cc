@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,19 @@ TEST(LongCommands, ResponseFileReadsBackWhole) {
                        "-lm",
                        "\x80\xff bytes.o"};
   EXPECT_EQ(names, read_response_arguments(response_file_text(names)));
+}
+
+TEST(LongCommands, RandomArgumentsReadBackWhole) {
+  // Any bytes but NUL, which no argument can hold; a fixed seed keeps failures repeatable.
+  std::mt19937 random(12);
+  for (int round = 0; round < 200; ++round) {
+    words arguments(random() % 8);
+    for (std::string& argument : arguments) {
+      argument.resize(random() % 12);
+      for (char& c : argument) c = static_cast<char>(1 + random() % 255);
+    }
+    EXPECT_EQ(arguments, read_response_arguments(response_file_text(arguments))) << round;
+  }
 }
 
 TEST(LongCommands, SplitThenWriteKeepsWhatTheInterpreterWouldPass) {
