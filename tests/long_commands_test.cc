@@ -114,7 +114,8 @@ TEST(LongCommands, RandomArgumentsReadBackWhole) {
     words arguments(random() % 8);
     for (std::string& argument : arguments) {
       argument.resize(random() % 12);
-      for (char& c : argument) c = static_cast<char>(1 + random() % 255);
+      for (char& c : argument)
+        c = static_cast<char>(1 + random() % 255);
     }
     EXPECT_EQ(arguments, read_response_arguments(response_file_text(arguments))) << round;
   }
