@@ -2,10 +2,9 @@
 // shell script that logs its arguments, prints that it ran, creates the file named after its
 // -o and exits as told. The variables are set to short tokens so that every command can be
 // compared byte for byte.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <dirent.h>
 #include <unistd.h>
 
 #include <map>
@@ -333,7 +332,10 @@ TEST(BuildCli, EveryStripCombination) {
       {{"-strip", "x.cc", "-o", "bar"}, "exit 0", "exit 0", 0, "strip [bar.zrv]"},
       {{"--strip", "--mex", "x.cc"}, "exit 0", "exit 0", 0, "strip [x.mex]"},
       {{"-s", "x.cc", "-o", "my mod"}, "exit 0", "exit 0", 0, "strip [my mod.zrv]"},
-      {{"-s", "x.cc", "--link-stand-alone", "-o", "my prog"}, "exit 0", "exit 0", 0,
+      {{"-s", "x.cc", "--link-stand-alone", "-o", "my prog"},
+       "exit 0",
+       "exit 0",
+       0,
        "strip [my prog]"},
       {{"-s", "x.cc"}, "exit 3", "exit 0", 3, ""},
       {{"-s", "x.cc"}, "exit 0", "exit 4", 4, "strip [x.zrv]"},
@@ -467,43 +469,57 @@ TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
     std::vector<std::string> args;
     std::vector<std::string> some_lines;
   } cases[] = {
-      {"Fortran source and object", {"-n", "-c", "sub/a.f90"},
+      {"Fortran source and object",
+       {"-n", "-c", "sub/a.f90"},
        {"gfortran -c -fpic-f -O3 -i8    sub/a.f90 -o a.o"}},
-      {"Fortran source and object", {"-n", "-c", "my sub/my a.f90"},
+      {"Fortran source and object",
+       {"-n", "-c", "my sub/my a.f90"},
        {"gfortran -c -fpic-f -O3 -i8    \"my sub/my a.f90\" -o \"my a.o\""}},
-      {"Fortran source and object", {"-n", "-c", "\"q a.f"},
+      {"Fortran source and object",
+       {"-n", "-c", "\"q a.f"},
        {"gfortran -c -fpic-f -O3 -i8    \"q a.f -o \"q a.o"}},
-      {"Fortran object under -c -o", {"-n", "-c", "-o", "my out.o", "a.f"},
+      {"Fortran object under -c -o",
+       {"-n", "-c", "-o", "my out.o", "a.f"},
        {"gfortran -c -fpic-f -O3 -i8    a.f -o \"my out.o\""}},
-      {"compiled objects in the link", {"-n", "a.c", "my b.c", "\"q c.c"},
+      {"compiled objects in the link",
+       {"-n", "a.c", "my b.c", "\"q c.c"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o a.zrv  a.o \"my b.o\" \"q c.o" + tail}},
-      {"module name", {"-n", "-o", "m", "x.o"},
+      {"module name",
+       {"-n", "-o", "m", "x.o"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o m.zrv  x.o" + tail}},
-      {"module name", {"-n", "-o", "my m", "x.o"},
+      {"module name",
+       {"-n", "-o", "my m", "x.o"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my m.zrv\"  x.o" + tail}},
-      {"module name", {"-n", "-o", "\"my m", "x.o"},
+      {"module name",
+       {"-n", "-o", "\"my m", "x.o"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my m.zrv  x.o" + tail}},
-      {"module name from the first file", {"-n", "--mex", "my dir/my x.o"},
+      {"module name from the first file",
+       {"-n", "--mex", "my dir/my x.o"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my x.mex\"  \"my dir/my x.o\"" + tail}},
-      {"stand-alone output", {"-n", "--link-stand-alone", "-o", "p", "x.o"},
+      {"stand-alone output",
+       {"-n", "--link-stand-alone", "-o", "p", "x.o"},
        {stand_alone_head + "-o p  x.o" + stand_alone_tail}},
-      {"stand-alone output", {"-n", "--link-stand-alone", "-o", "my p", "x.o"},
+      {"stand-alone output",
+       {"-n", "--link-stand-alone", "-o", "my p", "x.o"},
        {stand_alone_head + "-o \"my p\"  x.o" + stand_alone_tail}},
-      {"stand-alone output", {"-n", "--link-stand-alone", "-o", "\"my p", "x.o"},
+      {"stand-alone output",
+       {"-n", "--link-stand-alone", "-o", "\"my p", "x.o"},
        {stand_alone_head + "-o \"my p  x.o" + stand_alone_tail}},
       {"strip target", {"-n", "-s", "-o", "m", "x.o"}, {"strip m.zrv"}},
       {"strip target", {"-n", "-s", "-o", "my m", "x.o"}, {"strip \"my m.zrv\""}},
       {"strip target", {"-n", "-s", "-o", "\"my m", "x.o"}, {"strip \"my m.zrv"}},
-      {"strip target", {"-n", "-s", "--link-stand-alone", "-o", "my p", "x.o"},
-       {"strip \"my p\""}},
-      {"-idirafter operand", {"-n", "-c", "-idirafter", "d", "a.c"},
+      {"strip target", {"-n", "-s", "--link-stand-alone", "-o", "my p", "x.o"}, {"strip \"my p\""}},
+      {"-idirafter operand",
+       {"-n", "-c", "-idirafter", "d", "a.c"},
        {"gcc -c -Icpp -fpic-c -Iinc -xc -O1   -idirafter d  a.c -o a.o"}},
-      {"-idirafter operand", {"-n", "-c", "-idirafter", "my d", "a.c"},
+      {"-idirafter operand",
+       {"-n", "-c", "-idirafter", "my d", "a.c"},
        {"gcc -c -Icpp -fpic-c -Iinc -xc -O1   -idirafter \"my d\"  a.c -o a.o"}},
-      {"-idirafter operand", {"-n", "-c", "-idirafter", "\"my d", "a.f"},
+      {"-idirafter operand",
+       {"-n", "-c", "-idirafter", "\"my d", "a.f"},
        {"gfortran -c -fpic-f -O3 -i8  -idirafter \"my d   a.f -o a.o"}},
-      {"flags as typed", {"-n", "-DA=x y", "-Lmy lib", "-lmy lib", "-Wl,a b", "-Rmy r", "-f a b",
-                          "a.c"},
+      {"flags as typed",
+       {"-n", "-DA=x y", "-Lmy lib", "-lmy lib", "-Wl,a b", "-Rmy r", "-f a b", "a.c"},
        {"gcc -c -Icpp -fpic-c -Iinc -xc -O1  -f a b   -DA=x y a.c -o a.o",
         "dl-ld -Iinc -xcxx -O2 -shared  -f a b -o a.zrv  a.o   -Lmy lib -lmy lib -Wl,a b -Rmy r "
         "-Llib -lzrvinterp -lzorvan -zo -zd"}},
@@ -515,7 +531,8 @@ TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
     EXPECT_EQ("", result.err) << c.placement;
     for (const std::string& line : c.some_lines) {
       EXPECT_NE(std::string::npos, ("\n" + result.out).find("\n" + line + "\n"))
-          << c.placement << ": " << line << "\n" << result.out;
+          << c.placement << ": " << line << "\n"
+          << result.out;
     }
     EXPECT_EQ("", tools.log()) << c.placement;
   }
@@ -549,7 +566,8 @@ std::vector<std::string> directory_entries(const std::string& path) {
   if (DIR* dir = opendir(path.c_str())) {
     while (const dirent* entry = readdir(dir)) {
       const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
+      if (name != "." && name != "..")
+        names.push_back(name);
     }
     closedir(dir);
   }
@@ -557,7 +575,9 @@ std::vector<std::string> directory_entries(const std::string& path) {
 }
 
 // The longest command the shell takes with the usual stack limit: one argument of 32 pages.
-std::size_t one_argument_limit() { return 32 * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) - 1; }
+std::size_t one_argument_limit() {
+  return 32 * static_cast<std::size_t>(sysconf(_SC_PAGESIZE)) - 1;
+}
 
 // Fake tools with a private temporary directory; the linkers copy any response file they are
 // given to rsp.copy before they end.
@@ -587,7 +607,8 @@ struct long_lists {
 
   long_lists() {
     for (int i = 0; i < 10000; ++i) {
-      const std::string name = "objects/an-object-with-a-rather-long-name-" + std::to_string(i) + ".o";
+      const std::string name =
+          "objects/an-object-with-a-rather-long-name-" + std::to_string(i) + ".o";
       args.push_back(name);
       obj_files += " " + name;
       response += name + "\n";
@@ -603,7 +624,8 @@ struct long_lists {
 
 TEST(BuildCli, LinkOverTheLimitReadsItsListsFromAResponseFile) {
   const long_lists lists;
-  const std::string module_head = "dl-ld -Iinc -xcxx -O2 -shared  -o an-object-with-a-rather-long-name-0.zrv ";
+  const std::string module_head =
+      "dl-ld -Iinc -xcxx -O2 -shared  -o an-object-with-a-rather-long-name-0.zrv ";
   const std::string module_tail = "  -Llib -lzrvinterp -lzorvan -zo -zd";
   const std::string program_head = stand_alone_head + "-o \"my prog\" ";
   const std::string program_tail = "  -Llib -lzrvinterp -lzorvan  -oo -od";
@@ -630,12 +652,11 @@ TEST(BuildCli, LinkOverTheLimitReadsItsListsFromAResponseFile) {
     ASSERT_GT(c.head.size() + lists.obj_files.size(), one_argument_limit());
 
     // What runs, and is echoed, names the response file in place of the lists.
-    const std::regex echoed(std::regex_replace(c.head, std::regex(R"([.^$|()\[\]{}*+?\\])"),
-                                               R"(\$&)") +
-                            "@(" + tools.tmp + "/zrvbuild-[A-Za-z0-9]{6})" +
-                            std::regex_replace(c.tail, std::regex(R"([.^$|()\[\]{}*+?\\])"),
-                                               R"(\$&)") +
-                            "\n(dl-ld|ld-cxx) ran\n$");
+    const std::regex echoed(
+        std::regex_replace(c.head, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") + "@(" +
+        tools.tmp + "/zrvbuild-[A-Za-z0-9]{6})" +
+        std::regex_replace(c.tail, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") +
+        "\n(dl-ld|ld-cxx) ran\n$");
     std::smatch match;
     EXPECT_TRUE(std::regex_search(result.out, match, echoed)) << result.out.substr(0, 2000);
     EXPECT_EQ(lists.response, read_file(tools.dir.path("rsp.copy")));

@@ -148,8 +148,8 @@ TEST(Toolchain, NamesWithBlanksFromSourcesToModuleAndProgram) {
   EXPECT_EQ(0, host.status) << host.err;
 
   write_file(dir.path("my main.cc"), stand_alone_main);
-  const process_result program = zrvbuild_with_profile(
-      {"--link-stand-alone", "-o", "my prog", "-s", "my main.cc"}, dir.root);
+  const process_result program =
+      zrvbuild_with_profile({"--link-stand-alone", "-o", "my prog", "-s", "my main.cc"}, dir.root);
   ASSERT_EQ(0, program.status) << program.out << program.err;
   ASSERT_TRUE(file_exists(dir.path("my prog")));
   EXPECT_FALSE(has_symbol_table(dir.path("my prog")));
@@ -173,8 +173,8 @@ TEST(Toolchain, ModuleOfTenThousandObjectsLinksThroughAResponseFile) {
   std::filesystem::create_directory(dir.path(copies));
   std::vector<std::string> args = {"-v", "-o", "many", "entry.o"};
   for (int i = 0; i < 10000; ++i) {
-    const std::string name = copies + "/tiny-object-with-a-rather-long-file-name-" +
-                             std::to_string(100000 + i) + ".o";
+    const std::string name =
+        copies + "/tiny-object-with-a-rather-long-file-name-" + std::to_string(100000 + i) + ".o";
     std::filesystem::create_hard_link(dir.path("tiny.o"), dir.path(name));
     args.push_back(name);
   }

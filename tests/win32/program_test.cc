@@ -272,6 +272,7 @@ TEST(Win32Program, LinkOverTheInterpretersLimitThroughAResponseFile) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((tmp + "\\*.tmp").c_str(), &found);
     EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    if (search != INVALID_HANDLE_VALUE)
+      FindClose(search);
   }
 }
