@@ -8,7 +8,7 @@
 #   ZRVBUILD     the program to measure (default: build/bench/zrvbuild)
 #   ZORVAN_HOME  the stand-in installation (default: examples/zorvan-home beside ZRVBUILD)
 #   OUTPUT.md    where the table goes (default: standard output)
-# ZRVBUILD_COMPARE_RUNS sets the number of runs per command (default 5).
+# ZRVBUILD_COMPARE_RUNS sets the number of rounds (default 5).
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -64,19 +64,44 @@ if [ -n "$(ls tmp)" ]; then
   exit 1
 fi
 
-hyperfine -N --warmup 1 --runs "${ZRVBUILD_COMPARE_RUNS:-5}" --export-json results.json \
-  --command-name "sh -c 'g++ ... @objects.rsp ...'" "sh -c '$direct'" \
-  --command-name "zrvbuild, 10,000 objects" "$through_xargs" >&2
+# The machine is shared and its load changes from minute to minute, so the commands take turns:
+# each round runs each command once, the order alternating, and every round gives a ratio of
+# its own. The third row is zrvbuild's own part: the same run with the linker replaced by true.
+rounds=${ZRVBUILD_COMPARE_RUNS:-5}
+direct_name="sh -c 'g++ ... @objects.rsp ...'"
+zrvbuild_name="zrvbuild, 10,000 objects"
+alone_name="zrvbuild, linker replaced by true"
+for round in $(seq 1 "$rounds"); do
+  pair=(--command-name "$direct_name" "sh -c '$direct'"
+    --command-name "$zrvbuild_name" "$through_xargs")
+  if [ $((round % 2)) -eq 0 ]; then
+    pair=("${pair[@]:3:3}" "${pair[@]:0:3}")
+  fi
+  hyperfine -N --runs 1 --export-json "round-$round.json" "${pair[@]}" \
+    --command-name "$alone_name" "env DL_LD=true $through_xargs" >&2
+done
+jq -s '[.[].results[]]' round-*.json >results.json
 
 {
-  echo "| Command | Median | Mean ± σ | Min | User + system | Ratio |"
-  echo "|:---|---:|---:|---:|---:|---:|"
-  jq -r 'def ms: . * 1000 | round | tostring + " ms";
-    .results as $r | $r[0].median as $base | $r[] |
-    "| `\(.command)` | \(.median | ms) | \(.mean | ms) ± \(.stddev | ms) | \(.min | ms) | " +
-    "\(.user + .system | ms) | \(.median / $base * 1000 | round / 1000) |"' results.json
+  echo "| Command | Median | Mean ± σ | Min | User + system (mean) |"
+  echo "|:---|---:|---:|---:|---:|"
+  jq -r --arg d "$direct_name" --arg z "$zrvbuild_name" --arg a "$alone_name" '
+    def ms: . * 1000 | round | tostring + " ms";
+    def median: sort | if length % 2 == 1 then .[length / 2 | floor]
+      else (.[length / 2 - 1] + .[length / 2]) / 2 end;
+    . as $all | [$d, $z, $a][] as $name | [$all[] | select(.command == $name)] as $runs |
+    [$runs[].times[]] as $t | ($t | add / length) as $mean |
+    "| `\($name)` | \($t | median | ms) | \($mean | ms) ± " +
+    "\(($t | map((. - $mean) * (. - $mean)) | add / length | sqrt) | ms) | \($t | min | ms) | " +
+    "\([$runs[] | .user + .system] | add / length | ms) |"' results.json
   echo
-  jq -r '.results as $r | def r(f): ($r[1] | f) / ($r[0] | f) * 1000 | round / 1000 | tostring;
-    "Ratios, zrvbuild / direct: median " + r(.median) + " (at most 1.1), user + system " +
-    r(.user + .system)' results.json
+  jq -r --arg d "$direct_name" --arg z "$zrvbuild_name" '
+    def median: sort | if length % 2 == 1 then .[length / 2 | floor]
+      else (.[length / 2 - 1] + .[length / 2]) / 2 end;
+    def r: . * 1000 | round / 1000 | tostring;
+    [.[] | select(.command == $d) | .mean] as $direct |
+    [.[] | select(.command == $z) | .mean] as $zrv |
+    [range(0; $direct | length) | $zrv[.] / $direct[.]] as $ratios |
+    "Ratio zrvbuild / direct, median of \($ratios | length) rounds: \($ratios | median | r) " +
+    "(at most 1.1; rounds from \($ratios | min | r) to \($ratios | max | r))"' results.json
 } >&3
