@@ -8,6 +8,7 @@
 #include "driver/messages.h"
 #include "driver/runner.h"
 #include "platform/interpreter.h"
+#include "platform/interrupts.h"
 #include "text/text_rules.h"
 
 namespace {
@@ -42,7 +43,10 @@ int run_link_command(const std::string& head, const std::string& lists, const st
     print_error("unable to write a response file for the link command");
     return 1;
   }
+  // An interruption that ends the run during the link removes the file as well.
+  const int slot = register_temporary(file);
   const int status = run_build_command(head + quote_if_blank("@" + file) + tail, false);
   remove_private_temporary_file(file);
+  release_temporary(slot);
   return status;
 }

@@ -42,10 +42,12 @@ struct InterruptCli : ::testing::Test {
   scratch_dir scratch;
   std::string tools = scratch.path("tools");
   std::string work = scratch.path("work");
+  std::string tmp = scratch.path("tmp");
 
   void SetUp() override {
     mkdir(tools.c_str(), 0755);
     mkdir(work.c_str(), 0755);
+    mkdir(tmp.c_str(), 0700);
   }
 
   // The compiler variables all name the one fake compiler; its last word is the source.
@@ -55,7 +57,8 @@ struct InterruptCli : ::testing::Test {
             "CXX=" + compiler,
             "F77=" + compiler,
             "DL_LD=" + compiler,
-            "TOOLS=" + tools};
+            "TOOLS=" + tools,
+            "TMPDIR=" + tmp};
   }
 
   // zrvbuild in a process group of its own, as a shell's foreground job.
@@ -140,6 +143,20 @@ exit 0
     EXPECT_EQ(depend ? std::vector<std::string>{"a.d"} : std::vector<std::string>{},
               entries_of(work));
   }
+}
+
+TEST_F(InterruptCli, InterruptedLinkLeavesNoResponseFile) {
+  // A link too long for the shell reads its objects from a response file in TMPDIR.
+  const std::string linker = tools + "/ld";
+  write_script(linker, "ls \"$TMPDIR\" >> \"$TOOLS/log\"\nkill -INT 0\nsleep 5\n");
+  std::vector<std::string> objects;
+  for (int i = 0; i < 4000; ++i)
+    objects.push_back("an-object-whose-name-makes-the-link-long-" + std::to_string(i) + ".o");
+  started_program program = start(objects, linker);
+  process_result r = wait_program(program);
+  EXPECT_EQ(SIGINT, r.signal) << r.status << r.err;
+  EXPECT_EQ(0u, read_file(tools + "/log").find("zrvbuild-"));
+  EXPECT_EQ(std::vector<std::string>{}, entries_of(tmp));
 }
 
 TEST_F(InterruptCli, CommandEndedByOtherSignalKeepsItsStatus) {
