@@ -1,6 +1,7 @@
 // The order of one run.
 #include "driver/run_sequence.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "config/variable_table.h"
@@ -11,8 +12,10 @@
 #include "driver/run_state.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
+#include "phases/jobs.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
+#include "text/make_flags.h"
 #include "text/text_rules.h"
 
 bool verbose = false;
@@ -28,6 +31,17 @@ void add_mex_debug_define(run_state& run) {
   if (run.target_ext == ".mex" && table_value("ALL_CFLAGS").find("-g") != std::string::npos) {
     run.define_flags += " -DMEX_DEBUG";
   }
+}
+
+// The compile phase, with parallel jobs when ZRVBUILD_JOBS asks for them; a dry run prints the
+// sequential run's commands.
+int compile_with_jobs(run_state& run, variable_table& table, int job_count) {
+  if (job_count <= 1 || run.dry_run) return compile_phase(run, table);
+  const char* makeflags = std::getenv("MAKEFLAGS");
+  jobserver server = open_jobserver(parse_jobserver_auth(makeflags != nullptr ? makeflags : ""));
+  const int status = parallel_compile_phase(run, table, job_count, server);
+  close_jobserver(server);
+  return status;
 }
 
 }  // namespace
@@ -56,11 +70,19 @@ int run_zrvbuild(int argc, const char* const* argv) {
   // A warning the walk could not write ends the run before any command starts.
   if (standard_output_failed()) return 1;
 
+  const char* jobs_value = std::getenv("ZRVBUILD_JOBS");
+  int job_count = 1;
+  if (!parse_job_count(jobs_value, job_count)) {
+    print_error(std::string("ZRVBUILD_JOBS must be a positive whole number, not \"") + jobs_value +
+                "\"");
+    return 1;
+  }
+
   variable_table& table = the_variable_table();
   // A bad ZRVBUILD_PROGRESS ends the run before any command starts.
   if (setup_progress(run) != 0) return 1;
   if (run.depend) return depend_phase(run, table);
-  const int status = compile_phase(run, table);
+  const int status = compile_with_jobs(run, table, job_count);
   if (!run.link || status != 0 || run.obj_files.empty()) return status;
   return link_phase(run, table);
 }

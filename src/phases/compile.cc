@@ -67,6 +67,13 @@ std::string compose_compile_command(source_language language, const std::string&
                      quote_if_blank(object));
 }
 
+std::string missing_compiler_message(source_language language, const std::string& source,
+                                     variable_table& table) {
+  const language_variables names = variables_of(language);
+  if (!table[names.compiler].empty()) return "";
+  return std::string("no way to compile ") + names.name_in_messages + " file " + source;
+}
+
 int compile_phase(run_state& run, variable_table& table) {
   int status = compile_sources(source_language::fortran, run.fortran_files, run, table);
   if (status == 0) status = compile_sources(source_language::c, run.c_files, run, table);

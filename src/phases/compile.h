@@ -17,6 +17,10 @@ std::string compose_compile_command(source_language language, const std::string&
                                     const std::string& object, const run_state& run,
                                     variable_table& table);
 
+// What to report for a source whose compiler variable is empty; "" when there is a compiler.
+std::string missing_compiler_message(source_language language, const std::string& source,
+                                     variable_table& table);
+
 // Compiles every source, appending each object to obj_files before its command runs; stops at
 // the first failure and returns its status (1 when a compiler variable is empty).
 int compile_phase(run_state& run, variable_table& table);

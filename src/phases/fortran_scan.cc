@@ -1,0 +1,274 @@
+// Reading module definitions and uses out of Fortran text. The text is first cut into
+// statements (comments dropped, continuation lines joined, string contents blanked, letters
+// lowered), then each statement's leading words are matched.
+#include "phases/fortran_scan.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "text/text_rules.h"
+
+namespace {
+
+// Fixed-form statement text ends at column 72.
+const std::string::size_type fixed_form_last_column = 72;
+
+struct statement_cutter {
+  std::vector<std::string> statements;
+  std::string current;  // a string stands in it as one '"'
+  char open_quote = 0;  // the quote of a string that goes on past the line's end
+
+  void end_statement() {
+    if (current.find_first_not_of(" \t\r") != std::string::npos)
+      statements.push_back(current);
+    current.clear();
+  }
+};
+
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\f';
+}
+
+bool rest_is_blank_or_comment(const std::string& line, std::string::size_type from) {
+  for (std::string::size_type i = from; i < line.size(); ++i) {
+    if (line[i] == '!')
+      return true;
+    if (!is_blank(line[i]))
+      return false;
+  }
+  return true;
+}
+
+// Appends the statement text of line[from, to) to the cutter. A free-form '&' that ends the
+// text returns true: the statement goes on with the next line.
+bool cut_text(statement_cutter& cut, const std::string& line, std::string::size_type from,
+              std::string::size_type to, bool free_form) {
+  for (std::string::size_type i = from; i < to; ++i) {
+    const char c = line[i];
+    if (free_form && c == '&' && rest_is_blank_or_comment(line, i + 1))
+      return true;
+    if (cut.open_quote != 0) {
+      if (c != cut.open_quote)
+        continue;
+      if (i + 1 < to && line[i + 1] == cut.open_quote) {
+        ++i;  // a doubled quote stands for itself inside the string
+        continue;
+      }
+      cut.open_quote = 0;
+      continue;
+    }
+    if (c == '!')
+      break;
+    if (c == '\'' || c == '"') {
+      cut.open_quote = c;
+      cut.current.push_back('"');
+    } else if (c == ';') {
+      cut.end_statement();
+    } else {
+      cut.current.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+  }
+  return false;
+}
+
+// A preprocessor line: includes and conditionals hide what the compiler will see.
+void read_directive(const std::string& line, bool preprocessed, fortran_scan& scan) {
+  if (!preprocessed)
+    return;
+  std::string::size_type i = line.find('#') + 1;
+  while (i < line.size() && is_blank(line[i]))
+    ++i;
+  std::string word;
+  while (i < line.size() && std::isalpha(static_cast<unsigned char>(line[i])))
+    word += line[i++];
+  if (word == "include" || word == "if" || word == "ifdef" || word == "ifndef" || word == "elif" ||
+      word == "else") {
+    scan.opaque = true;
+  }
+}
+
+bool is_directive(const std::string& line) {
+  const std::string::size_type first = line.find_first_not_of(" \t");
+  return first != std::string::npos && line[first] == '#';
+}
+
+void cut_free_form_line(statement_cutter& cut, const std::string& line, bool& continuing) {
+  std::string::size_type start = 0;
+  if (continuing) {
+    // Blank and comment lines may stand between a line and its continuation.
+    if (cut.open_quote == 0 && rest_is_blank_or_comment(line, 0))
+      return;
+    const std::string::size_type first = line.find_first_not_of(" \t");
+    if (first != std::string::npos && line[first] == '&')
+      start = first + 1;
+  }
+  continuing = cut_text(cut, line, start, line.size(), true);
+  if (!continuing) {
+    cut.open_quote = 0;
+    cut.end_statement();
+  }
+}
+
+void cut_fixed_form_line(statement_cutter& cut, const std::string& line) {
+  if (rest_is_blank_or_comment(line, 0) && line.find('!') != 5)
+    return;
+  const char first = line[0];
+  if (first == 'c' || first == 'C' || first == '*' || first == 'd' || first == 'D')
+    return;
+  // A tab in the label field starts the statement text; a digit right after it continues.
+  std::string::size_type text_start = 6;
+  bool continuation = false;
+  const std::string::size_type tab = line.find('\t');
+  if (tab != std::string::npos && tab < 6) {
+    text_start = tab + 1;
+    if (text_start < line.size() && line[text_start] >= '1' && line[text_start] <= '9') {
+      continuation = true;
+      ++text_start;
+    }
+  } else if (line.size() > 5) {
+    continuation = line[5] != ' ' && line[5] != '0';
+  }
+  if (!continuation) {
+    cut.open_quote = 0;
+    cut.end_statement();
+  }
+  const std::string::size_type text_end =
+      std::min(line.size(), text_start + (fixed_form_last_column - 6));
+  if (text_start < text_end)
+    cut_text(cut, line, text_start, text_end, false);
+}
+
+std::vector<std::string> words_of(const std::string& statement) {
+  std::vector<std::string> words;
+  std::string::size_type i = 0;
+  // A statement label leads a free-form statement.
+  while (i < statement.size() &&
+         (is_blank(statement[i]) || std::isdigit(static_cast<unsigned char>(statement[i])))) {
+    ++i;
+  }
+  while (i < statement.size()) {
+    const unsigned char c = static_cast<unsigned char>(statement[i]);
+    if (is_blank(statement[i])) {
+      ++i;
+    } else if (std::isalnum(c) || c == '_' || c == '$') {
+      std::string::size_type end = i;
+      while (end < statement.size() && (std::isalnum(static_cast<unsigned char>(statement[end])) ||
+                                        statement[end] == '_' || statement[end] == '$')) {
+        ++end;
+      }
+      words.push_back(statement.substr(i, end - i));
+      i = end;
+    } else {
+      words.push_back(std::string(1, statement[i]));
+      ++i;
+    }
+  }
+  return words;
+}
+
+bool is_name(const std::string& word) {
+  return !word.empty() && (std::isalpha(static_cast<unsigned char>(word[0])) || word[0] == '_');
+}
+
+void add_once(std::vector<std::string>& names, const std::string& name) {
+  if (std::find(names.begin(), names.end(), name) == names.end())
+    names.push_back(name);
+}
+
+// use [, nature ::] name ... with "::" also allowed without a nature.
+void read_use(const std::vector<std::string>& w, fortran_scan& scan) {
+  std::size_t i = 1;
+  bool intrinsic = false;
+  if (i < w.size() && w[i] == ",") {
+    if (i + 1 >= w.size())
+      return;
+    intrinsic = w[i + 1] == "intrinsic";
+    i += 2;
+  }
+  if (i + 1 < w.size() && w[i] == ":" && w[i + 1] == ":")
+    i += 2;
+  if (i >= w.size() || !is_name(w[i]))
+    return;
+  // "use = 1" assigns a variable named use; a use statement's name is followed by nothing or
+  // by a comma.
+  if (i + 1 < w.size() && w[i + 1] != ",")
+    return;
+  if (!intrinsic)
+    add_once(scan.uses, w[i]);
+}
+
+// submodule (ancestor[:parent]) name
+void read_submodule(const std::vector<std::string>& w, fortran_scan& scan) {
+  if (w.size() < 5 || w[1] != "(" || !is_name(w[2]))
+    return;
+  const std::string& ancestor = w[2];
+  std::size_t i = 3;
+  std::string parent;
+  if (w[i] == ":" && i + 1 < w.size() && is_name(w[i + 1])) {
+    parent = w[i + 1];
+    i += 2;
+  }
+  if (i + 2 != w.size() || w[i] != ")" || !is_name(w[i + 1]))
+    return;
+  add_once(scan.uses, ancestor);
+  if (!parent.empty())
+    add_once(scan.uses, ancestor + ":" + parent);
+  add_once(scan.defines, ancestor + ":" + w[i + 1]);
+}
+
+void read_statement(const std::string& statement, fortran_scan& scan) {
+  const std::vector<std::string> w = words_of(statement);
+  if (w.empty())
+    return;
+  if (w[0] == "module" && w.size() == 2 && is_name(w[1])) {
+    add_once(scan.defines, w[1]);
+  } else if (w[0] == "use") {
+    read_use(w, scan);
+  } else if (w[0] == "submodule") {
+    read_submodule(w, scan);
+  } else if (w[0] == "include" && w.size() == 2 && w[1] == "\"") {
+    scan.opaque = true;
+  }
+}
+
+}  // namespace
+
+bool is_fixed_form_fortran(const std::string& source) {
+  return ends_with(source, ".f") || ends_with(source, ".F");
+}
+
+bool is_preprocessed_fortran(const std::string& source) {
+  return ends_with(source, ".F") || ends_with(source, ".F90");
+}
+
+fortran_scan scan_fortran_text(const std::string& text, bool fixed_form, bool preprocessed) {
+  fortran_scan scan;
+  statement_cutter cut;
+  bool continuing = false;
+  std::string::size_type start = 0;
+  while (start < text.size()) {
+    std::string::size_type end = text.find('\n', start);
+    if (end == std::string::npos)
+      end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (cut.open_quote == 0 && is_directive(line)) {
+      read_directive(line, preprocessed, scan);
+    } else if (fixed_form) {
+      cut_fixed_form_line(cut, line);
+    } else {
+      cut_free_form_line(cut, line, continuing);
+    }
+  }
+  cut.end_statement();
+  for (const std::string& statement : cut.statements)
+    read_statement(statement, scan);
+  // What the source defines itself it does not wait for.
+  scan.uses.erase(std::remove_if(scan.uses.begin(), scan.uses.end(),
+                                 [&scan](const std::string& name) {
+                                   return std::find(scan.defines.begin(), scan.defines.end(),
+                                                    name) != scan.defines.end();
+                                 }),
+                  scan.uses.end());
+  return scan;
+}

@@ -1,0 +1,18 @@
+// Parallel jobs: the compile commands, or the dependency commands of -M, run up to N at a time
+// (ZRVBUILD_JOBS=N), and inside make no more than its jobserver allows.
+#pragma once
+
+#include <string>
+
+#include "config/variable_table.h"
+#include "driver/run_state.h"
+#include "platform/jobserver.h"
+
+// The job count ZRVBUILD_JOBS asks for: 1 when the value is absent or empty; false when it is
+// not a positive whole number.
+bool parse_job_count(const char* value, int& count);
+
+// What the sequential compile phase does, with up to job_count commands running at once: the
+// same commands, the same objects in obj_files, the same files left behind and the status of
+// the failure that comes first in sequential order. After a failure no command starts.
+int parallel_compile_phase(run_state& run, variable_table& table, int job_count, jobserver& server);
