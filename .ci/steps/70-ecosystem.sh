@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what the launcher, manual page and completion tests drive (ccache, distcc, groff)
+# Installs what the launcher, distributed-jobs, manual page and completion tests drive (ccache, distcc, groff)
 # when missing and reruns those tests with skipping turned into failure, then installs
 # the Debian package into this machine, uses it and removes it again.
 set -euo pipefail
@@ -8,7 +8,7 @@ cd "$(dirname "$0")/../.."
 need_packages ccache distcc groff-base
 
 # The README's test run may have come before these tools were here; now they must not skip.
-ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset default -R '^(Launchers|ManPage|Completion)\.|^install\.'
+ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset default -R '^(Launchers|JobsDistcc|ManPage|Completion)\.|^install\.'
 
 cmake --build --preset default --target package
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' build/default/CMakeCache.txt)

@@ -21,7 +21,8 @@ const struct {
     {"early.f90",
      "subroutine early(x)\n  use late_mod, only: late_value\n  real :: x\n"
      "  x = late_value()\nend subroutine\n"},
-    {"consts.f90", "module consts\n  implicit none\n  real, parameter :: pi = 3.14159\nend module\n"},
+    {"consts.f90",
+     "module consts\n  implicit none\n  real, parameter :: pi = 3.14159\nend module\n"},
     {"shapes.f90",
      "module shapes\n  use consts\n  implicit none\n  interface\n"
      "    module function area(r) result(a)\n      real, intent(in) :: r\n      real :: a\n"
@@ -58,9 +59,8 @@ TEST(JobsToolchain, FortranModulesFiftyTimesWithFourJobs) {
                                         "ZRVBUILD_JOBS=4"};
   for (int round = 1; round <= 50; ++round) {
     for (const char* product : {"consts.mod", "shapes.mod", "shapes@shapes_impl.smod",
-                                "late_mod.mod", "early.o", "consts.o", "shapes.o",
-                                "shapes_impl.o", "fixed_user.o", "free_user.o", "late.o",
-                                "plain.o"}) {
+                                "late_mod.mod", "early.o", "consts.o", "shapes.o", "shapes_impl.o",
+                                "fixed_user.o", "free_user.o", "late.o", "plain.o"}) {
       std::remove(dir.path(product).c_str());
     }
     process_result r = run_zrvbuild(args, env, dir.root);
