@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the launcher, distributed-jobs, manual page and completion tests drive (ccache, distcc, groff)
-# when missing and reruns those tests with skipping turned into failure, then installs
-# the Debian package into this machine, uses it and removes it again.
+# Installs what the launcher, distributed-jobs, manual page and completion tests drive (ccache,
+# distcc, groff) when missing and reruns those tests with skipping turned into failure, then
+# installs the Debian package into this machine, uses it and removes it again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
