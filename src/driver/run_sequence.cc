@@ -33,13 +33,26 @@ void add_mex_debug_define(run_state& run) {
   }
 }
 
+std::string makeflags() {
+  const char* value = std::getenv("MAKEFLAGS");
+  return value != nullptr ? value : "";
+}
+
 // The compile phase, with parallel jobs when ZRVBUILD_JOBS asks for them; a dry run prints the
 // sequential run's commands.
 int compile_with_jobs(run_state& run, variable_table& table, int job_count) {
   if (job_count <= 1 || run.dry_run) return compile_phase(run, table);
-  const char* makeflags = std::getenv("MAKEFLAGS");
-  jobserver server = open_jobserver(parse_jobserver_auth(makeflags != nullptr ? makeflags : ""));
+  jobserver server = open_jobserver(parse_jobserver_auth(makeflags()));
   const int status = parallel_compile_phase(run, table, job_count, server);
+  close_jobserver(server);
+  return status;
+}
+
+// The dependency phase, with parallel jobs when ZRVBUILD_JOBS asks for them.
+int depend_with_jobs(run_state& run, variable_table& table, int job_count) {
+  if (job_count <= 1) return depend_phase(run, table);
+  jobserver server = open_jobserver(parse_jobserver_auth(makeflags()));
+  const int status = parallel_depend_phase(run, table, job_count, server);
   close_jobserver(server);
   return status;
 }
@@ -81,7 +94,7 @@ int run_zrvbuild(int argc, const char* const* argv) {
   variable_table& table = the_variable_table();
   // A bad ZRVBUILD_PROGRESS ends the run before any command starts.
   if (setup_progress(run) != 0) return 1;
-  if (run.depend) return depend_phase(run, table);
+  if (run.depend) return depend_with_jobs(run, table, job_count);
   const int status = compile_with_jobs(run, table, job_count);
   if (!run.link || status != 0 || run.obj_files.empty()) return status;
   return link_phase(run, table);

@@ -114,3 +114,7 @@ int depend_phase(const run_state& run, variable_table& table) {
   }
   return status;
 }
+
+bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file) {
+  return copy_rules(output, file, dep_file);
+}

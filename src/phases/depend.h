@@ -19,6 +19,11 @@ std::string rewrite_dependency_line(const std::string& line, const std::string& 
 std::string compose_depend_command(bool is_cxx, const std::string& source, const run_state& run,
                                    variable_table& table);
 
+// Copies a dependency command's output into the dependency file, one rewritten line per line
+// read, and returns false when the file could not be written in full. With no file the output
+// is still read to its end.
+bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file);
+
 // Writes the dependency file of every C source, then every C++ source. Returns 0, or the first
 // failure: a command's nonzero status, or 1 for a command that could not be started or a file
 // that could not be written in full.

@@ -1,7 +1,8 @@
 // Running the jobs of one phase several at a time. A job starts once the jobs it waits for have
 // ended (job_order.h) and a place is free: at most job_count run, and each one beyond the first
 // holds a token of make's jobserver when there is one. Ready jobs that others wait for start
-// first, then in sequential order.
+// first, then in sequential order. An interrupted run starts nothing more, waits for the
+// commands that run (they had the signal from the terminal too) and ends by the signal.
 #include "phases/jobs.h"
 
 #include <algorithm>
@@ -13,8 +14,13 @@
 #include "driver/messages.h"
 #include "driver/runner.h"
 #include "phases/compile.h"
+#include "phases/depend.h"
 #include "phases/job_order.h"
+#include "platform/interrupts.h"
+#include "platform/pending_file.h"
 #include "platform/processes.h"
+#include "platform/wrappers.h"
+#include "text/text_rules.h"
 
 namespace {
 
@@ -27,6 +33,12 @@ enum class job_state { waiting, running, ended };
 
 struct job {
   std::string command;
+  // A dependency job: its command's output goes to the capture file and is rewritten into the
+  // dependency file once the command has ended.
+  std::string dep_file;
+  std::string capture;
+  int capture_slot = -1;
+  std::string source;
   std::vector<std::size_t> waits;
   std::size_t waited_by = 0;
   job_state state = job_state::waiting;
@@ -42,14 +54,17 @@ struct schedule {
   std::size_t running = 0;
   std::size_t limit = 1;
   jobserver* server = nullptr;
+  bool stop_at_failure = true;  // compiles stop; dependency files are all written, as in sequence
   bool stopped = false;
+  int signal_number = 0;  // the signal that interrupted the run
 };
 
 bool is_ready(const schedule& plan, const job& candidate) {
   if (candidate.state != job_state::waiting)
     return false;
   for (std::size_t other : candidate.waits) {
-    if (plan.jobs[other].state != job_state::ended || plan.jobs[other].status != 0)
+    const job& earlier = plan.jobs[other];
+    if (earlier.state != job_state::ended || (earlier.status != 0 && plan.stop_at_failure))
       return false;
   }
   return true;
@@ -58,35 +73,88 @@ bool is_ready(const schedule& plan, const job& candidate) {
 void end_job(schedule& plan, job& ended, int status) {
   ended.state = job_state::ended;
   ended.status = status;
-  if (status != 0)
+  if (status != 0 && plan.stop_at_failure)
     plan.stopped = true;
 }
 
+// A job that ends before its command could start gives its token back.
+void end_unstarted_job(schedule& plan, job& next, int status) {
+  if (next.holds_token) {
+    give_jobserver_token(*plan.server, next.token);
+    next.holds_token = false;
+  }
+  end_job(plan, next, status);
+}
+
 void start_job(schedule& plan, job& next) {
-  if (verbose) {
+  if (!next.dep_file.empty()) {
+    // As in sequence: the old dependency file goes before the command starts.
+    zorvan_unlink_wrapper(next.dep_file.c_str());
+    next.capture =
+        temporary_name_for(next.dep_file, std::to_string(zorvan_getpid_wrapper()) + "-output");
+    next.capture_slot = register_temporary(next.capture);
+  } else if (verbose) {
     print_out_line(next.command);
     // As in the sequential runner: a command that could not be shown is not run.
     if (standard_output_failed()) {
-      if (next.holds_token)
-        give_jobserver_token(*plan.server, next.token);
-      end_job(plan, next, 1);
+      end_unstarted_job(plan, next, 1);
       return;
     }
   }
-  next.process = start_command(next.command, "");
+  next.process = start_command(next.command, next.capture);
   if (next.process < 0) {
-    if (next.holds_token)
-      give_jobserver_token(*plan.server, next.token);
-    end_job(plan, next, decode_command_status(-1));
+    if (!next.dep_file.empty()) {
+      print_error("unable to start dependency command for " + next.source);
+      release_temporary(next.capture_slot);
+      end_unstarted_job(plan, next, 1);
+      return;
+    }
+    end_unstarted_job(plan, next, decode_command_status(-1));
     return;
   }
   next.state = job_state::running;
   ++plan.running;
 }
 
+// Rewrites a dependency command's output into its dependency file, put in place whole; the
+// output of an interrupted command never is. Returns the job's status.
+int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
+  std::FILE* output = std::fopen(ended.capture.c_str(), "r");
+  pending_file file;
+  bool written = true;
+  if (!interrupted) {
+    file = open_pending_file(ended.dep_file);
+    if (output != nullptr) {
+      written = copy_dependency_rules(output, file.stream, ended.dep_file);
+    } else {
+      written = false;
+    }
+    written = close_pending_file(file) && written;
+  }
+  if (output != nullptr)
+    std::fclose(output);
+  zorvan_unlink_wrapper(ended.capture.c_str());
+  release_temporary(ended.capture_slot);
+  ended.capture_slot = -1;
+  if (interrupted) {
+    return 1;
+  }
+  written = commit_pending_file(file) && written;
+  const int status = decode_command_status(raw_status);
+  if (!written)
+    print_error("unable to write dependency file " + ended.dep_file);
+  if (status != 0)
+    return status;
+  return written ? 0 : 1;
+}
+
 // Starts what may start now; true when a ready job waits only for a jobserver token.
 bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
   for (std::size_t index : plan.start_order) {
+    if (interrupted_by() != 0 && plan.signal_number == 0) {
+      plan.signal_number = interrupted_by();
+      plan.stopped = true;
+    }
     if (plan.stopped || plan.running >= plan.limit)
       return false;
     job& candidate = plan.jobs[index];
@@ -113,14 +181,26 @@ void collect_ended(schedule& plan, long long process, int raw_status) {
       give_jobserver_token(*plan.server, running.token);
       running.holds_token = false;
     }
-    end_job(plan, running, decode_command_status(raw_status));
+    // A command ended by SIGINT or SIGQUIT ends the run as well.
+    if (plan.signal_number == 0)
+      plan.signal_number = interrupting_signal(raw_status);
+    if (plan.signal_number == 0)
+      plan.signal_number = interrupted_by();
+    if (plan.signal_number != 0)
+      plan.stopped = true;
+    int status = decode_command_status(raw_status);
+    if (!running.dep_file.empty())
+      status = finish_dependency_job(running, raw_status, plan.signal_number != 0);
+    end_job(plan, running, status);
     return;
   }
 }
 
 // Runs every job that may run and returns the status of the first failed job in sequential
-// order, or 0.
+// order, or 0. An interrupted run does not return.
 int run_schedule(schedule& plan) {
+  // Signals are recorded while commands run; the run ends by them once every command has ended.
+  defer_interrupts(true);
   for (;;) {
     bool wants_token = start_ready_jobs(plan, 0);
     if (plan.running == 0)
@@ -135,6 +215,13 @@ int run_schedule(schedule& plan) {
       process = wait_for_command(true, raw_status);
     if (process > 0)
       collect_ended(plan, process, raw_status);
+  }
+  defer_interrupts(false);
+  if (plan.signal_number == 0)
+    plan.signal_number = interrupted_by();
+  if (plan.signal_number != 0) {
+    close_jobserver(*plan.server);
+    remove_temporaries_and_raise(plan.signal_number);
   }
   for (const job& done : plan.jobs) {
     if (done.state == job_state::ended && done.status != 0)
@@ -190,6 +277,27 @@ bool add_compile_jobs(source_language language, const std::vector<std::string>& 
   return true;
 }
 
+void add_depend_jobs(bool is_cxx, const std::vector<std::string>& sources, const run_state& run,
+                     variable_table& table, schedule& plan, std::vector<job_facts>& facts) {
+  for (const std::string& source : sources) {
+    job depend;
+    depend.source = source;
+    depend.dep_file = basename_no_ext(source) + ".d";
+    depend.command = compose_depend_command(is_cxx, source, run, table);
+    plan.jobs.push_back(depend);
+    job_facts fact;
+    fact.output = depend.dep_file;
+    facts.push_back(fact);
+  }
+}
+
+void order_plan(schedule& plan, const std::vector<job_facts>& facts) {
+  const std::vector<std::vector<std::size_t>> waits = order_jobs(facts);
+  for (std::size_t index = 0; index < plan.jobs.size(); ++index)
+    plan.jobs[index].waits = waits[index];
+  plan_start_order(plan);
+}
+
 }  // namespace
 
 bool parse_job_count(const char* value, int& count) {
@@ -223,10 +331,7 @@ int parallel_compile_phase(run_state& run, variable_table& table, int job_count,
       add_compile_jobs(source_language::cxx, run.cxx_files, run, table, plan, facts, missing);
     }
   }
-  const std::vector<std::vector<std::size_t>> waits = order_jobs(facts);
-  for (std::size_t index = 0; index < plan.jobs.size(); ++index)
-    plan.jobs[index].waits = waits[index];
-  plan_start_order(plan);
+  order_plan(plan, facts);
   const int status = run_schedule(plan);
   if (status != 0)
     return status;
@@ -235,4 +340,17 @@ int parallel_compile_phase(run_state& run, variable_table& table, int job_count,
     return 1;
   }
   return 0;
+}
+
+int parallel_depend_phase(const run_state& run, variable_table& table, int job_count,
+                          jobserver& server) {
+  schedule plan;
+  plan.limit = static_cast<std::size_t>(std::min(job_count, most_running_commands()));
+  plan.server = &server;
+  plan.stop_at_failure = false;
+  std::vector<job_facts> facts;
+  add_depend_jobs(false, run.c_files, run, table, plan, facts);
+  add_depend_jobs(true, run.cxx_files, run, table, plan, facts);
+  order_plan(plan, facts);
+  return run_schedule(plan);
 }

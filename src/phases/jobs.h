@@ -16,3 +16,10 @@ bool parse_job_count(const char* value, int& count);
 // same commands, the same objects in obj_files, the same files left behind and the status of
 // the failure that comes first in sequential order. After a failure no command starts.
 int parallel_compile_phase(run_state& run, variable_table& table, int job_count, jobserver& server);
+
+// What the sequential dependency phase does, with up to job_count dependency commands running at
+// once; each command's output is kept in a hidden file beside the dependency file until the
+// command has ended. Every source is handled, as in sequence, and the status is that of the
+// first failure in sequential order.
+int parallel_depend_phase(const run_state& run, variable_table& table, int job_count,
+                          jobserver& server);

@@ -1,0 +1,210 @@
+// Interrupting parallel jobs: no command starts after the signal, the commands that run end
+// (by the terminal's signal, or on their own when the signal came to zrvbuild alone), then
+// zrvbuild ends by the signal; dependency files are absent or complete and no temporary stays.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/process.h"
+#include "support/scratch.h"
+
+namespace {
+
+std::vector<std::string> entries_of(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> hidden_in(const std::string& dir) {
+  std::vector<std::string> found;
+  for (const std::string& name : entries_of(dir)) {
+    if (name[0] == '.')
+      found.push_back(name);
+  }
+  return found;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string::size_type start = 0;
+  for (std::string::size_type end; (end = text.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+struct JobsInterruptCli : ::testing::Test {
+  scratch_dir scratch;
+  std::string tools = scratch.path("tools");
+  std::string work = scratch.path("work");
+
+  void SetUp() override {
+    mkdir(tools.c_str(), 0755);
+    mkdir(work.c_str(), 0755);
+  }
+
+  // zrvbuild with two jobs, in a process group of its own as a shell's foreground job.
+  started_program start(const std::vector<std::string>& args, const std::string& compiler) {
+    std::vector<std::string> argv = {ZRVBUILD_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = {"PATH=/usr/local/bin:/usr/bin:/bin",
+                                    "CC=" + compiler,
+                                    "CXX=" + compiler,
+                                    "DL_LD=" + compiler,
+                                    "TOOLS=" + tools,
+                                    "ZRVBUILD_JOBS=2"};
+    for (const std::string& entry : sanitizer_environment())
+      env.push_back(entry);
+    return start_program(argv, env, work);
+  }
+};
+
+}  // namespace
+
+TEST_F(JobsInterruptCli, NothingStartsAfterTheSignal) {
+  // Each command logs its start, takes half a second and logs its end.
+  const std::string compiler = tools + "/cc";
+  write_script(compiler, R"sh(for word; do case $word in *.c) source=$word ;; esac; done
+echo "start $source" >> "$TOOLS/log"
+sleep 0.5
+echo "end $source" >> "$TOOLS/log"
+echo "x.o: $source"
+)sh");
+  const struct {
+    int signal_number;
+    bool to_the_group;
+    std::vector<std::string> args;
+    const char* log;
+  } cases[] = {
+      // Ctrl-C reaches the commands too: they end at once, and so does the run.
+      {SIGINT, true, {"a.c", "b.c", "c.c", "d.c"}, "start a.c\nstart b.c\n"},
+      {SIGINT, true, {"-M", "a.c", "b.c", "c.c", "d.c"}, "start a.c\nstart b.c\n"},
+      // A signal to zrvbuild alone lets the running commands finish.
+      {SIGTERM,
+       false,
+       {"-c", "a.c", "b.c", "c.c", "d.c"},
+       "start a.c\nstart b.c\nend a.c\nend b.c\n"},
+      {SIGTERM,
+       false,
+       {"-M", "a.c", "b.c", "c.c", "d.c"},
+       "start a.c\nstart b.c\nend a.c\nend b.c\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.signal_number) + " " + c.args[0]);
+    std::filesystem::remove(tools + "/log");
+    for (const auto& name : entries_of(work))
+      std::filesystem::remove(work + "/" + name);
+    started_program program = start(c.args, compiler);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    kill(c.to_the_group ? -program.pid : program.pid, c.signal_number);
+    process_result r = wait_program(program);
+    EXPECT_EQ(c.signal_number, r.signal) << r.status << r.err;
+    // The two commands log their starts and ends in either order, the starts first.
+    const std::vector<std::string> logged = lines_of(read_file(tools + "/log"));
+    std::vector<std::string> expected = lines_of(c.log);
+    ASSERT_EQ(expected.size(), logged.size());
+    for (std::size_t i = 0; i < logged.size(); ++i)
+      EXPECT_EQ(expected[i].substr(0, 4), logged[i].substr(0, 4)) << i;
+    std::vector<std::string> sorted = logged;
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, sorted);
+    // No dependency file of an interrupted run is put in place, and nothing hidden stays.
+    EXPECT_EQ(std::vector<std::string>{}, entries_of(work));
+  }
+}
+
+// SIGINT to the process group, SIGTERM to zrvbuild alone and SIGKILL at random moments of a
+// parallel -M run whose compiler writes long output slowly: every dependency file is absent or
+// complete, and after SIGINT or SIGTERM no temporary is left.
+TEST_F(JobsInterruptCli, KilledAtRandomMomentsNeverLeavesATruncatedFile) {
+  const std::string compiler = tools + "/cc";
+  write_script(compiler, R"sh(for source; do :; done
+name=$(basename "$source" .c)
+echo "$name.o: $source \\"
+i=0
+while [ $i -lt 12 ]; do
+  echo "  include/a/rather/long/directory/name/for/header/number/$i/of/$name/first.h \\"
+  echo "  include/a/rather/long/directory/name/for/header/number/$i/of/$name/second.h \\"
+  sleep 0.01
+  i=$((i + 1))
+done
+echo "  last.h"
+)sh");
+  const std::vector<std::string> args = {"-M", "a.c", "b.c", "c.c", "d.c", "e.c", "f.c"};
+  started_program whole_run = start(args, compiler);
+  process_result r = wait_program(whole_run);
+  ASSERT_EQ(0, r.status) << r.err;
+  std::vector<std::string> complete;
+  for (const char* name : {"a.d", "b.d", "c.d", "d.d", "e.d", "f.d"})
+    complete.push_back(read_file(work + "/" + name));
+  EXPECT_EQ(std::vector<std::string>{}, hidden_in(work));
+
+  std::random_device device;
+  const unsigned seed = device();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> moment_ms(0, 600);
+  const int signals[] = {SIGINT, SIGTERM, SIGKILL};
+  for (int round = 0; round < 24; ++round) {
+    const int signal_number = signals[round % 3];
+    const int moment = moment_ms(random);
+    SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " + std::to_string(moment) +
+                 " ms");
+    started_program program = start(args, compiler);
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment));
+    if (signal_number == SIGTERM)
+      kill(program.pid, SIGTERM);
+    else
+      kill(-program.pid, signal_number);
+    process_result ended = wait_program(program);
+    kill(-program.pid, SIGKILL);
+    EXPECT_TRUE(ended.signal == signal_number || ended.status == 0)
+        << ended.status << " " << ended.err;
+    for (std::size_t i = 0; i < complete.size(); ++i) {
+      const std::string path = work + "/" + std::string(1, static_cast<char>('a' + i)) + ".d";
+      if (file_exists(path)) {
+        EXPECT_EQ(complete[i], read_file(path)) << path;
+      }
+    }
+    const std::vector<std::string> left = hidden_in(work);
+    if (signal_number != SIGKILL) {
+      EXPECT_EQ(std::vector<std::string>{}, left);
+    }
+    for (const std::string& name : left)
+      std::filesystem::remove(work + "/" + name);
+  }
+}
+
+TEST_F(JobsInterruptCli, ParallelDependencyFilesMatchTheSequentialOnes) {
+  // Sources with one base name write one file: the one the sequential run leaves (the last).
+  const std::string compiler = tools + "/cc";
+  write_script(compiler, R"sh(for source; do :; done
+sleep 0.1
+echo "x.o: $source"
+case $source in *fail*) exit 3 ;; esac
+)sh");
+  mkdir((work + "/p").c_str(), 0755);
+  mkdir((work + "/q").c_str(), 0755);
+  const std::vector<std::string> args = {"-M", "p/same.c", "fail.c", "q/same.c", "other.cc"};
+  started_program program = start(args, compiler);
+  process_result r = wait_program(program);
+  EXPECT_EQ(3, r.status) << r.err;
+  EXPECT_EQ("pic/x.o x.o same.d: q/same.c\n\n", read_file(work + "/same.d"));
+  EXPECT_EQ("pic/x.o x.o fail.d: fail.c\n\n", read_file(work + "/fail.d"));
+  EXPECT_EQ("pic/x.o x.o other.d: other.cc\n\n", read_file(work + "/other.d"));
+  EXPECT_EQ(std::vector<std::string>{}, hidden_in(work));
+}
