@@ -3,7 +3,10 @@
 // NAME.log beside itself, writes the bytes of NAME.out there to standard output when that file
 // exists, and exits with the number in NAME.status (0 without that file). Like the GNU tools it
 // reads the arguments of an "@FILE" argument from FILE; like cmd.exe it refuses a command line
-// longer than 8,191 characters (status 99), which Wine's cmd.exe does not.
+// longer than 8,191 characters (status 99), which Wine's cmd.exe does not. With a file
+// NAME.delay holding milliseconds it also waits that long, and appends "start OUT TICKS" before
+// and "end OUT TICKS" after to NAME.times (OUT the operand of its last -o, or "-"), for tests of
+// jobs that run at once.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -56,6 +59,23 @@ std::vector<std::string> expanded_arguments(int argc, char** argv) {
   return arguments;
 }
 
+// Appends the text in one write, so the lines of tools that run at once never mix.
+void append_whole(const std::string& path, const std::string& text) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void append_time(const std::string& path, const char* event, const std::string& output) {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  append_whole(path,
+               std::string(event) + " " + output + " " + std::to_string(now.QuadPart) + "\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,13 +84,24 @@ int main(int argc, char** argv) {
     return too_long_status;
   }
   const std::string stem = tool_stem();
-  if (std::FILE* log = std::fopen((stem + ".log").c_str(), "ab")) {
-    for (const std::string& argument : expanded_arguments(argc, argv)) {
-      std::fprintf(log, "%s\n", argument.c_str());
-    }
-    std::fputs("--\n", log);
-    std::fclose(log);
+  const std::vector<std::string> arguments = expanded_arguments(argc, argv);
+  std::string output = "-";  // a dependency command names no output
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] == "-o") output = arguments[i + 1];
   }
+  int delay = -1;
+  if (std::FILE* file = std::fopen((stem + ".delay").c_str(), "rb")) {
+    if (std::fscanf(file, "%d", &delay) != 1) delay = -1;
+    std::fclose(file);
+  }
+  if (delay >= 0) {
+    append_time(stem + ".times", "start", output);
+    Sleep(static_cast<DWORD>(delay));
+    append_time(stem + ".times", "end", output);
+  }
+  std::string logged;
+  for (const std::string& argument : arguments) logged += argument + "\n";
+  append_whole(stem + ".log", logged + "--\n");
   if (std::FILE* out = std::fopen((stem + ".out").c_str(), "rb")) {
     _setmode(_fileno(stdout), _O_BINARY);
     for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) std::fputc(c, stdout);
