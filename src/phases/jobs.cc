@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/messages.h"
+#include "driver/progress.h"
 #include "driver/runner.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
@@ -33,12 +34,12 @@ enum class job_state { waiting, running, ended };
 
 struct job {
   std::string command;
+  std::string source;  // as the command line names it
   // A dependency job: its command's output goes to the capture file and is rewritten into the
   // dependency file once the command has ended.
   std::string dep_file;
   std::string capture;
   int capture_slot = -1;
-  std::string source;
   std::vector<std::size_t> waits;
   std::size_t waited_by = 0;
   job_state state = job_state::waiting;
@@ -101,6 +102,8 @@ void start_job(schedule& plan, job& next) {
       return;
     }
   }
+  announce(next.dep_file.empty() ? command_kind::compile : command_kind::dependencies,
+           next.source);
   next.process = start_command(next.command, next.capture);
   if (next.process < 0) {
     if (!next.dep_file.empty()) {
@@ -265,6 +268,7 @@ bool add_compile_jobs(source_language language, const std::vector<std::string>& 
     const std::string object = object_name(source, run);
     run.obj_files.append(" ").append(object);
     job compile;
+    compile.source = source;
     compile.command = compose_compile_command(language, source, object, run, table);
     plan.jobs.push_back(compile);
     job_facts fact;
