@@ -5,10 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-need_packages libbenchmark-dev hyperfine pkg-config zlib1g-dev time jq
+need_packages libbenchmark-dev hyperfine pkg-config zlib1g-dev time jq make g++ gfortran
 
 cmake --preset bench
 cmake --build --preset bench
 build/bench/bench/zrvbuild_bench --benchmark_min_time=0.01
 ZRVBUILD_COMPARE_RUNS=3 bench/compare.sh build/bench/zrvbuild
 ZRVBUILD_COMPARE_RUNS=2 bench/long_link.sh build/bench/zrvbuild
+# Parallel jobs against sequential runs and make -j2: two runs per command, about a minute.
+ZRVBUILD_JOBS_BENCH_RUNS=2 bench/jobs.sh build/bench/zrvbuild
