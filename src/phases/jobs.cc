@@ -102,8 +102,7 @@ void start_job(schedule& plan, job& next) {
       return;
     }
   }
-  announce(next.dep_file.empty() ? command_kind::compile : command_kind::dependencies,
-           next.source);
+  announce(next.dep_file.empty() ? command_kind::compile : command_kind::dependencies, next.source);
   next.process = start_command(next.command, next.capture);
   if (next.process < 0) {
     if (!next.dep_file.empty()) {
@@ -199,6 +198,20 @@ void collect_ended(schedule& plan, long long process, int raw_status) {
   }
 }
 
+void give_up_running_jobs(schedule& plan) {
+  for (job& running : plan.jobs) {
+    if (running.state != job_state::running)
+      continue;
+    --plan.running;
+    if (running.capture_slot >= 0) {
+      zorvan_unlink_wrapper(running.capture.c_str());
+      release_temporary(running.capture_slot);
+    }
+    end_unstarted_job(plan, running, decode_command_status(-1));
+  }
+  plan.stopped = true;
+}
+
 // Runs every job that may run and returns the status of the first failed job in sequential
 // order, or 0. An interrupted run does not return.
 int run_schedule(schedule& plan) {
@@ -216,8 +229,12 @@ int run_schedule(schedule& plan) {
     }
     if (process == 0)
       process = wait_for_command(true, raw_status);
-    if (process > 0)
+    if (process > 0) {
       collect_ended(plan, process, raw_status);
+    } else if (process < 0) {
+      // Nothing left to wait for: the commands cannot be followed any further.
+      give_up_running_jobs(plan);
+    }
   }
   defer_interrupts(false);
   if (plan.signal_number == 0)

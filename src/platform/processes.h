@@ -10,7 +10,7 @@ long long start_command(const std::string& command, const std::string& stdout_pa
 
 // Waits for one started command to end and returns its id and, in raw_status, what system()
 // would have returned for it. Without blocking, returns 0 when none has ended yet. Returns -1
-// when no command is running or a signal interrupted the wait.
+// when there is no command to wait for.
 long long wait_for_command(bool block, int& raw_status);
 
 // The most commands that can be waited for at once here.

@@ -1,6 +1,7 @@
 // Commands started through /bin/sh -c, as system() starts them, without waiting.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,7 +10,19 @@
 
 extern char** environ;
 
+namespace {
+
+bool child_statuses_kept = false;
+
+}  // namespace
+
 long long start_command(const std::string& command, const std::string& stdout_path) {
+  // With SIGCHLD ignored (inherited so from the parent) ended children would leave no status
+  // to wait for.
+  if (!child_statuses_kept) {
+    signal(SIGCHLD, SIG_DFL);
+    child_statuses_kept = true;
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!stdout_path.empty()) {
