@@ -2,6 +2,7 @@
 // never more than ZRVBUILD_JOBS at once, the link after every compile, and a dry run that prints
 // what the sequential one prints.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <sstream>
@@ -117,4 +118,24 @@ TEST(Win32Jobs, DependencyFilesAsInSequence) {
       EXPECT_EQ(2u, most_at_once(read_file(dir.root + "\\fakecc.times"), last_end));
     }
   }
+}
+
+TEST(Win32Jobs, SemaphoreJobserverBoundsTheJobs) {
+  // make on Windows hands its recipes a named semaphore; one free token here.
+  const std::string name = "zrvbuild_test_jobserver_" + std::to_string(GetCurrentProcessId());
+  HANDLE semaphore = CreateSemaphoreA(nullptr, 1, 1, name.c_str());
+  ASSERT_NE(nullptr, semaphore);
+  scratch_dir dir;
+  install_fake_tool(dir.root, "fakecc", 0);
+  write_file(dir.root + "\\fakecc.delay", "300");
+  std::vector<std::string> env = settings;
+  env.push_back("ZRVBUILD_JOBS=4");
+  env.push_back("MAKEFLAGS=-j2 --jobserver-auth=" + name);
+  process_result run = run_zrvbuild({"-c", "a.c", "b.c", "c.c", "d.c"}, env, dir.root);
+  EXPECT_EQ(0, run.status) << run.err;
+  long long last_end = 0;
+  EXPECT_EQ(2u, most_at_once(read_file(dir.root + "\\fakecc.times"), last_end));
+  // The token came back.
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(semaphore, 0));
+  CloseHandle(semaphore);
 }
