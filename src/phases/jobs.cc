@@ -44,8 +44,6 @@ struct job {
   std::size_t waited_by = 0;
   job_state state = job_state::waiting;
   long long process = 0;
-  bool holds_token = false;
-  char token = 0;
   int status = 0;
 };
 
@@ -55,6 +53,9 @@ struct schedule {
   std::size_t running = 0;
   std::size_t limit = 1;
   jobserver* server = nullptr;
+  // Tokens taken from the jobserver: one for every running job beyond the first, which runs on
+  // the token make gave this process when it started it.
+  std::vector<char> tokens;
   bool stop_at_failure = true;  // compiles stop; dependency files are all written, as in sequence
   bool stopped = false;
   int signal_number = 0;  // the signal that interrupted the run
@@ -78,13 +79,13 @@ void end_job(schedule& plan, job& ended, int status) {
     plan.stopped = true;
 }
 
-// A job that ends before its command could start gives its token back.
-void end_unstarted_job(schedule& plan, job& next, int status) {
-  if (next.holds_token) {
-    give_jobserver_token(*plan.server, next.token);
-    next.holds_token = false;
+// Gives back the tokens that the running jobs no longer need.
+void settle_tokens(schedule& plan) {
+  const std::size_t needed = plan.running > 0 ? plan.running - 1 : 0;
+  while (plan.tokens.size() > needed) {
+    give_jobserver_token(*plan.server, plan.tokens.back());
+    plan.tokens.pop_back();
   }
-  end_job(plan, next, status);
 }
 
 void start_job(schedule& plan, job& next) {
@@ -98,7 +99,7 @@ void start_job(schedule& plan, job& next) {
     print_out_line(next.command);
     // As in the sequential runner: a command that could not be shown is not run.
     if (standard_output_failed()) {
-      end_unstarted_job(plan, next, 1);
+      end_job(plan, next, 1);
       return;
     }
   }
@@ -108,10 +109,10 @@ void start_job(schedule& plan, job& next) {
     if (!next.dep_file.empty()) {
       print_error("unable to start dependency command for " + next.source);
       release_temporary(next.capture_slot);
-      end_unstarted_job(plan, next, 1);
+      end_job(plan, next, 1);
       return;
     }
-    end_unstarted_job(plan, next, decode_command_status(-1));
+    end_job(plan, next, decode_command_status(-1));
     return;
   }
   next.state = job_state::running;
@@ -162,14 +163,14 @@ bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
     job& candidate = plan.jobs[index];
     if (!is_ready(plan, candidate))
       continue;
-    // The first running job needs no token: make gave this process one when it started it.
-    if (plan.running > 0 && plan.server->usable) {
-      if (!take_jobserver_token(*plan.server, candidate.token, token_wait_milliseconds)) {
+    if (plan.running > plan.tokens.size() && plan.server->usable) {
+      char token = 0;
+      if (!take_jobserver_token(*plan.server, token, token_wait_milliseconds))
         return true;
-      }
-      candidate.holds_token = true;
+      plan.tokens.push_back(token);
     }
     start_job(plan, candidate);
+    settle_tokens(plan);
   }
   return false;
 }
@@ -179,10 +180,7 @@ void collect_ended(schedule& plan, long long process, int raw_status) {
     if (running.state != job_state::running || running.process != process)
       continue;
     --plan.running;
-    if (running.holds_token) {
-      give_jobserver_token(*plan.server, running.token);
-      running.holds_token = false;
-    }
+    settle_tokens(plan);
     // A command ended by SIGINT or SIGQUIT ends the run as well.
     if (plan.signal_number == 0)
       plan.signal_number = interrupting_signal(raw_status);
@@ -207,8 +205,9 @@ void give_up_running_jobs(schedule& plan) {
       zorvan_unlink_wrapper(running.capture.c_str());
       release_temporary(running.capture_slot);
     }
-    end_unstarted_job(plan, running, decode_command_status(-1));
+    end_job(plan, running, decode_command_status(-1));
   }
+  settle_tokens(plan);
   plan.stopped = true;
 }
 

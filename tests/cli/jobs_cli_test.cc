@@ -269,6 +269,31 @@ TEST(JobsCli, FifoJobserverBoundsTheJobs) {
   close(fd);
 }
 
+TEST(JobsCli, OneTokenKeepsTwoJobsRunning) {
+  // make's own token and one from the fifo: when the first job ends while the second still
+  // runs, the third starts at once, whichever job had taken the token.
+  timed_tools tools;
+  tools.touch({"a.c", "b.c", "c.c"});
+  write_file(tools.dir.path("a.o.delay"), "0.1");
+  write_file(tools.dir.path("b.o.delay"), "2");
+  write_file(tools.dir.path("c.o.delay"), "0.1");
+  const std::string fifo = tools.dir.path("jobserver");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  const int fd = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(1, write(fd, "+", 1));
+  process_result r = tools.run({"-c", "a.c", "b.c", "c.c"},
+                               {"ZRVBUILD_JOBS=3", "MAKEFLAGS=-j2 --jobserver-auth=fifo:" + fifo});
+  ASSERT_EQ(0, r.status) << r.err;
+  const std::vector<interval> all = tools.intervals();
+  EXPECT_EQ(2u, most_at_once(all));
+  ASSERT_EQ((std::vector<std::string>{"a.o", "b.o", "c.o"}), outputs_of(all));
+  EXPECT_LT(all[2].start, all[1].end);
+  char tokens[4];
+  EXPECT_EQ(1, read(fd, tokens, sizeof tokens));
+  close(fd);
+}
+
 TEST(JobsCli, UnusableJobserverIsIgnored) {
   for (const char* makeflags : {"-j4 --jobserver-auth=fifo:/nonexistent/fifo",
                                 "-j4 --jobserver-auth=57,58", "-j4 --jobserver-auth=0,1"}) {
