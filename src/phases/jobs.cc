@@ -108,6 +108,7 @@ void start_job(schedule& plan, job& next) {
   if (next.process < 0) {
     if (!next.dep_file.empty()) {
       print_error("unable to start dependency command for " + next.source);
+      zorvan_unlink_wrapper(next.capture.c_str());
       release_temporary(next.capture_slot);
       end_job(plan, next, 1);
       return;
