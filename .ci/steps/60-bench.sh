@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark preset and runs every micro-benchmark once, briefly, and the whole-process
-# comparison and the 10,000-object link with a few runs per command, so that all keep building
-# and running. Timings are printed, never asserted: CI machines vary too much.
+# comparison, the 10,000-object link and the parallel-jobs comparison with a few runs per command,
+# so that all keep building and running. Timings are printed, never asserted: CI machines vary
+# too much.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
