@@ -38,19 +38,26 @@ std::string makeflags() {
   return value != nullptr ? value : "";
 }
 
-// The compile phase, with parallel jobs when ZRVBUILD_JOBS asks for them; a dry run prints the
-// sequential run's commands.
+std::size_t source_count(const run_state& run, bool with_fortran) {
+  return run.c_files.size() + run.cxx_files.size() + (with_fortran ? run.fortran_files.size() : 0);
+}
+
+// The compile phase, with parallel jobs when ZRVBUILD_JOBS asks for them and there is more than
+// one source; a dry run prints the sequential run's commands.
 int compile_with_jobs(run_state& run, variable_table& table, int job_count) {
-  if (job_count <= 1 || run.dry_run) return compile_phase(run, table);
+  if (job_count <= 1 || run.dry_run || source_count(run, true) <= 1) {
+    return compile_phase(run, table);
+  }
   jobserver server = open_jobserver(parse_jobserver_auth(makeflags()));
   const int status = parallel_compile_phase(run, table, job_count, server);
   close_jobserver(server);
   return status;
 }
 
-// The dependency phase, with parallel jobs when ZRVBUILD_JOBS asks for them.
+// The dependency phase, with parallel jobs when ZRVBUILD_JOBS asks for them and there is more
+// than one source.
 int depend_with_jobs(run_state& run, variable_table& table, int job_count) {
-  if (job_count <= 1) return depend_phase(run, table);
+  if (job_count <= 1 || source_count(run, false) <= 1) return depend_phase(run, table);
   jobserver server = open_jobserver(parse_jobserver_auth(makeflags()));
   const int status = parallel_depend_phase(run, table, job_count, server);
   close_jobserver(server);
