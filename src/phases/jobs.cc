@@ -89,9 +89,16 @@ void settle_tokens(schedule& plan) {
 }
 
 void start_job(schedule& plan, job& next) {
-  if (!next.dep_file.empty()) {
-    // As in sequence: the old dependency file goes before the command starts.
+  const bool depend = !next.dep_file.empty();
+  // As in sequence: the old dependency file goes before the command starts.
+  if (depend)
     zorvan_unlink_wrapper(next.dep_file.c_str());
+  announce(depend ? command_kind::dependencies : command_kind::compile, next.source);
+  if (refuse_too_long_command(next.command)) {
+    end_job(plan, next, 1);
+    return;
+  }
+  if (depend) {
     next.capture =
         temporary_name_for(next.dep_file, std::to_string(zorvan_getpid_wrapper()) + "-output");
     next.capture_slot = register_temporary(next.capture);
@@ -103,7 +110,6 @@ void start_job(schedule& plan, job& next) {
       return;
     }
   }
-  announce(next.dep_file.empty() ? command_kind::compile : command_kind::dependencies, next.source);
   next.process = start_command(next.command, next.capture);
   if (next.process < 0) {
     if (!next.dep_file.empty()) {
