@@ -108,4 +108,3 @@ struct distcc_daemon {
 
   pid_t pid = -1;
 };
-
