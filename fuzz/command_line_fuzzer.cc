@@ -67,9 +67,8 @@ void compose_compiles(source_language language, const std::vector<std::string>& 
     const std::string object = object_name(source, run);
     const std::string command =
         compose_compile_command(language, source, object, run, the_variable_table());
-    const std::string tail = language == source_language::fortran
-                                 ? " " + source + " -o " + object
-                                 : " " + quote_if_blank(source) + " -o " + quote_if_blank(object);
+    // Every language quotes a source or object name that holds a blank.
+    const std::string tail = " " + quote_if_blank(source) + " -o " + quote_if_blank(object);
     require(ends_with(command, tail));
     if (language != source_language::fortran) {
       const std::string depend = compose_depend_command(language == source_language::cxx, source,
