@@ -7,10 +7,14 @@ cd "$(dirname "$0")/../.."
 
 need_packages clang
 if ! command -v clang++ >/dev/null; then
-  echo "clang++ not present: fuzz targets skipped"
-  exit 0
+  echo "clang++ is still missing after installing clang: the fuzz targets cannot run" >&2
+  exit 1
 fi
 clang_major=$(clang++ --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
+if [ -z "$clang_major" ]; then
+  echo "no clang version in: $(clang++ --version)" >&2
+  exit 1
+fi
 need_packages "libclang-rt-${clang_major}-dev"
 
 cmake --preset fuzz

@@ -12,6 +12,7 @@
 
 #include "support/process.h"
 #include "support/scratch.h"
+#include "support/tools.h"
 
 namespace {
 
@@ -110,9 +111,7 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 TEST_F(DependMake, HeaderChangeRebuildsExactlyItsUsers) {
-  if (shell("command -v make && command -v gcc && command -v g++").status != 0) {
-    GTEST_SKIP() << "gcc, g++ or make missing";
-  }
+  ZRV_NEED_TOOLS("make", "gcc", "g++");
   process_result r =
       shell("\"$ZRVBUILD\" -M src/cxx/delta.cpp src/cxx/beta.cc src/c/alpha.c src/c/gamma.c");
   ASSERT_EQ(0, r.status) << r.err;

@@ -1,6 +1,7 @@
-// Finding the external tools a test drives (groff, bash, ccache, distcc, gcc) and skipping the
-// test, with the reason, when one is missing. With ZRVBUILD_REQUIRE_TOOLS set in the
-// environment (CI sets it once it has installed them) a missing tool fails the test instead.
+// Finding the external tools a test drives (groff, bash, ccache, distcc, gcc, make) and skipping
+// the test, with the reason, when one is missing. With ZRVBUILD_REQUIRE_TOOLS set in the
+// environment (CI sets it once it has installed them) a missing tool fails the test instead;
+// so does anything else of the machine a test needs and cannot have.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,13 +43,19 @@ inline std::string missing_tools(std::initializer_list<const char*> names) {
   return "not installed: " + missing + " (searched " + tool_search_path() + ")";
 }
 
-// Returns from the test: a skip, or a failure when the tools are required.
+// Returns from the test with `reason`: a skip, or a failure when ZRVBUILD_REQUIRE_TOOLS is set.
+// For any test that needs something of the machine (a tool, a device, a way to drop rights).
+#define ZRV_SKIP_UNLESS_REQUIRED(reason)                        \
+  do {                                                          \
+    if (std::getenv("ZRVBUILD_REQUIRE_TOOLS"))                  \
+      FAIL() << (reason) << " (ZRVBUILD_REQUIRE_TOOLS is set)"; \
+    GTEST_SKIP() << (reason);                                   \
+  } while (0)
+
+// Returns from the test when a tool is missing: a skip, or a failure when tools are required.
 #define ZRV_NEED_TOOLS(...)                                  \
   do {                                                       \
     std::string zrv_missing_ = missing_tools({__VA_ARGS__}); \
-    if (!zrv_missing_.empty()) {                             \
-      if (std::getenv("ZRVBUILD_REQUIRE_TOOLS"))             \
-        FAIL() << zrv_missing_;                              \
-      GTEST_SKIP() << zrv_missing_;                          \
-    }                                                        \
+    if (!zrv_missing_.empty())                               \
+      ZRV_SKIP_UNLESS_REQUIRED(zrv_missing_);                \
   } while (0)
