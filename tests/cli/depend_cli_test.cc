@@ -293,21 +293,32 @@ TEST_F(DependCli, OldFileReplaced) {
 
 TEST_F(DependCli, LinkReplacedNotFollowed) {
   // An old dependency file that is a symbolic link is replaced by a file of its own; what the
-  // link pointed to is left as it was.
+  // link pointed to is left as it was. A name of 252 characters leaves no room for a temporary
+  // name beside it, so that file is written in place.
+  const struct {
+    const char* name;
+    std::string base;
+  } cases[] = {{"short name", "foo"}, {"no room for a temporary name", std::string(250, 'n')}};
   const std::string target = scratch.path("elsewhere.d");
-  write_file(target, "someone else's rules\n");
-  ASSERT_EQ(0, symlink(target.c_str(), (work + "/foo.d").c_str()));
-  compiler_prints("foo.c", "foo.o: foo.c\n");
-  process_result r = depend({"-M", "foo.c"});
-  EXPECT_EQ("", r.out);
-  EXPECT_EQ("", r.err);
-  EXPECT_EQ(0, r.status);
-  struct stat written {};
-  ASSERT_EQ(0, lstat((work + "/foo.d").c_str(), &written));
-  EXPECT_TRUE(S_ISREG(written.st_mode)) << "foo.d is still a link";
-  EXPECT_EQ("pic/foo.o foo.o foo.d: foo.c\n\n", read_file(work + "/foo.d"));
-  EXPECT_EQ("someone else's rules\n", read_file(target));
-  EXPECT_EQ(std::vector<std::string>{"foo.d"}, directory_entries(work));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string dep_file = c.base + ".d";
+    write_file(target, "someone else's rules\n");
+    ASSERT_EQ(0, symlink(target.c_str(), (work + "/" + dep_file).c_str()));
+    compiler_prints(c.base + ".c", c.base + ".o: " + c.base + ".c\n");
+    process_result r = depend({"-M", c.base + ".c"});
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ("", r.err);
+    EXPECT_EQ(0, r.status);
+    struct stat written {};
+    ASSERT_EQ(0, lstat((work + "/" + dep_file).c_str(), &written));
+    EXPECT_TRUE(S_ISREG(written.st_mode)) << "the dependency file is still a link";
+    EXPECT_EQ("pic/" + c.base + ".o " + c.base + ".o " + dep_file + ": " + c.base + ".c\n\n",
+              read_file(work + "/" + dep_file));
+    EXPECT_EQ("someone else's rules\n", read_file(target));
+    EXPECT_EQ(std::vector<std::string>{dep_file}, directory_entries(work));
+    std::remove((work + "/" + dep_file).c_str());
+  }
 }
 
 TEST_F(DependCli, FailingCompilerEndsTheRunWithTheFirstStatus) {
