@@ -9,32 +9,15 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/kill_loop.h"
 #include "support/process.h"
 #include "support/scratch.h"
 
 namespace {
-
-std::vector<std::string> entries_of(const std::string& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::vector<std::string> hidden_in(const std::string& dir) {
-  std::vector<std::string> found;
-  for (const std::string& name : entries_of(dir)) {
-    if (name[0] == '.')
-      found.push_back(name);
-  }
-  return found;
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
@@ -132,61 +115,16 @@ echo "x.o: $source"
 // complete, and after SIGINT or SIGTERM no temporary is left.
 TEST_F(JobsInterruptCli, KilledAtRandomMomentsNeverLeavesATruncatedFile) {
   const std::string compiler = tools + "/cc";
-  write_script(compiler, R"sh(for source; do :; done
-name=$(basename "$source" .c)
-echo "$name.o: $source \\"
-i=0
-while [ $i -lt 12 ]; do
-  echo "  include/a/rather/long/directory/name/for/header/number/$i/of/$name/first.h \\"
-  echo "  include/a/rather/long/directory/name/for/header/number/$i/of/$name/second.h \\"
-  sleep 0.01
-  i=$((i + 1))
-done
-echo "  last.h"
-)sh");
+  write_script(compiler, slow_dependency_compiler);
   const std::vector<std::string> args = {"-M", "a.c", "b.c", "c.c", "d.c", "e.c", "f.c"};
   started_program whole_run = start(args, compiler);
   process_result r = wait_program(whole_run);
   ASSERT_EQ(0, r.status) << r.err;
-  std::vector<std::string> complete;
+  std::vector<std::pair<std::string, std::string>> complete;
   for (const char* name : {"a.d", "b.d", "c.d", "d.d", "e.d", "f.d"})
-    complete.push_back(read_file(work + "/" + name));
+    complete.emplace_back(name, read_file(work + "/" + name));
   EXPECT_EQ(std::vector<std::string>{}, hidden_in(work));
-
-  std::random_device device;
-  const unsigned seed = device();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int> moment_ms(0, 600);
-  const int signals[] = {SIGINT, SIGTERM, SIGKILL};
-  for (int round = 0; round < 24; ++round) {
-    const int signal_number = signals[round % 3];
-    const int moment = moment_ms(random);
-    SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " + std::to_string(moment) +
-                 " ms");
-    started_program program = start(args, compiler);
-    std::this_thread::sleep_for(std::chrono::milliseconds(moment));
-    if (signal_number == SIGTERM)
-      kill(program.pid, SIGTERM);
-    else
-      kill(-program.pid, signal_number);
-    process_result ended = wait_program(program);
-    kill(-program.pid, SIGKILL);
-    EXPECT_TRUE(ended.signal == signal_number || ended.status == 0)
-        << ended.status << " " << ended.err;
-    for (std::size_t i = 0; i < complete.size(); ++i) {
-      const std::string path = work + "/" + std::string(1, static_cast<char>('a' + i)) + ".d";
-      if (file_exists(path)) {
-        EXPECT_EQ(complete[i], read_file(path)) << path;
-      }
-    }
-    const std::vector<std::string> left = hidden_in(work);
-    if (signal_number != SIGKILL) {
-      EXPECT_EQ(std::vector<std::string>{}, left);
-    }
-    for (const std::string& name : left)
-      std::filesystem::remove(work + "/" + name);
-  }
+  expect_killed_runs_leave_whole_files([&] { return start(args, compiler); }, work, complete, 600);
 }
 
 TEST_F(JobsInterruptCli, ParallelDependencyFilesMatchTheSequentialOnes) {

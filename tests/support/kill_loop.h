@@ -1,0 +1,24 @@
+// Killing -M runs at random moments: the slow, long-output fake compiler and the loop that
+// checks what such runs leave behind. POSIX only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+
+// The names in a directory, sorted; and those of them that are hidden (temporaries).
+std::vector<std::string> entries_of(const std::string& dir);
+std::vector<std::string> hidden_in(const std::string& dir);
+
+// A fake compiler for -M whose rules for its last argument come out slowly, line by line.
+extern const char* const slow_dependency_compiler;
+
+// Starts 24 runs and ends each at a random moment up to longest_ms: SIGINT to the process
+// group, SIGTERM to zrvbuild alone or SIGKILL to the group. Each dependency file named in
+// complete (name -> content of a whole run) must then be absent or complete, and after SIGINT
+// or SIGTERM no hidden temporary may be left in work.
+void expect_killed_runs_leave_whole_files(
+    const std::function<started_program()>& start_run, const std::string& work,
+    const std::vector<std::pair<std::string, std::string>>& complete, int longest_ms);
