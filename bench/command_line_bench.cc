@@ -5,7 +5,7 @@
 #include "bench_support.h"
 #include "config/variable_table.h"
 #include "driver/command_line.h"
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include "bench_support.h"
 #include "config/variable_table.h"
-#include "driver/run_state.h"
 #include "phases/compile.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
+#include "run/run_state.h"
 
 namespace {
 

@@ -1,20 +1,23 @@
-# Checks that the source layers include one another in one direction only:
-#   driver -> phases -> config -> platform, and text below them all.
-# The platform layer and the text rules know nothing of the program; the configuration knows
-# nothing of the driver or the phases; the phases use only the driver's runner, run record,
-# printing path and progress lines. Run as: cmake -DSOURCE_DIR=<tree with src/> -P check_layers.cmake
+# Checks that the source layers include one another in one direction only, top to bottom:
+#   driver -> phases -> run -> config -> platform -> text.
+# The driver (entry, command-line walk, fixed texts, run sequence) uses everything; the phases
+# use the run's services (record, runner, printing, progress, long commands) and what lies below;
+# the run's services know nothing of the phases or the driver; the configuration nothing of the
+# run; the platform layer nothing of the program; the text rules nothing at all.
+# Run as: cmake -DSOURCE_DIR=<tree with src/> -P check_layers.cmake
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")
 endif()
 
-# layer folder, then the include prefixes it must not use
-set(forbidden_platform "driver/" "config/" "phases/" "build_constants.h")
-set(forbidden_text "driver/" "config/" "phases/" "platform/" "build_constants.h")
-set(forbidden_config "driver/" "phases/")
-set(forbidden_phases "driver/command_line.h" "driver/help_text.h" "driver/run_sequence.h")
+# layer folder, then the include prefixes it must not use (every layer above it)
+set(forbidden_phases "driver/")
+set(forbidden_run "driver/" "phases/")
+set(forbidden_config "driver/" "phases/" "run/")
+set(forbidden_platform "driver/" "phases/" "run/" "config/" "build_constants.h")
+set(forbidden_text "driver/" "phases/" "run/" "config/" "platform/" "build_constants.h")
 
 set(violations "")
-foreach(layer platform text config phases)
+foreach(layer phases run config platform text)
   file(GLOB_RECURSE layer_files "${SOURCE_DIR}/src/${layer}/*.h" "${SOURCE_DIR}/src/${layer}/*.cc")
   foreach(path ${layer_files})
     file(STRINGS "${path}" include_lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")

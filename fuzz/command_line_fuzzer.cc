@@ -14,10 +14,10 @@
 #include "config/install_root.h"
 #include "config/variable_table.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
 #include "phases/link.h"
+#include "run/run_state.h"
 #include "text/text_rules.h"
 
 namespace {

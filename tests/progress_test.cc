@@ -1,6 +1,6 @@
 // The rules behind the progress lines: what ZRVBUILD_PROGRESS asks for, how many commands a run
 // will start, when the lines are shown, and the text of one line.
-#include "driver/progress.h"
+#include "run/progress.h"
 
 #include <gtest/gtest.h>
 

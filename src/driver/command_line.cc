@@ -7,7 +7,7 @@
 #include "build_constants.h"
 #include "config/variable_table.h"
 #include "driver/help_text.h"
-#include "driver/messages.h"
+#include "run/messages.h"
 #include "text/text_rules.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the record of the run or into the variable table, and the options that end the run at once.
 #pragma once
 
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 // Walks argv[1] .. argv[argc-1] once. When an argument ends the run (-p VAR, a help request,
 // an unrecognised argument) run_ended is set and the run's status is returned; otherwise the

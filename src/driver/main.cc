@@ -1,8 +1,8 @@
 // The process entry: fill the variable table, then run.
 #include "config/variable_table.h"
-#include "driver/messages.h"
 #include "driver/run_sequence.h"
 #include "platform/interrupts.h"
+#include "run/messages.h"
 
 int main(int argc, char** argv) {
   catch_interrupts();

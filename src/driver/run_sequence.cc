@@ -7,18 +7,16 @@
 #include "config/variable_table.h"
 #include "driver/command_line.h"
 #include "driver/help_text.h"
-#include "driver/messages.h"
-#include "driver/progress.h"
-#include "driver/run_state.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
 #include "phases/jobs.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
+#include "run/messages.h"
+#include "run/progress.h"
+#include "run/run_state.h"
 #include "text/make_flags.h"
 #include "text/text_rules.h"
-
-bool verbose = false;
 
 namespace {
 

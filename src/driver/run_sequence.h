@@ -2,7 +2,7 @@
 // post-walk steps, then dependency files or compile and link.
 #pragma once
 
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 // The walk over argv and the post-walk steps (MEX debug define, output names). When the walk
 // ends the run (-p VAR, a help request, an unrecognised argument) run_ended is set and the

@@ -1,10 +1,10 @@
 // The compile phase.
 #include "phases/compile.h"
 
-#include "driver/messages.h"
-#include "driver/progress.h"
-#include "driver/runner.h"
 #include "phases/command_text.h"
+#include "run/messages.h"
+#include "run/progress.h"
+#include "run/runner.h"
 #include "text/text_rules.h"
 
 namespace {

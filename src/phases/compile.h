@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/variable_table.h"
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 enum class source_language { fortran, c, cxx };
 

@@ -1,13 +1,14 @@
 // Make dependency files.
 #include "phases/depend.h"
 
-#include "driver/messages.h"
-#include "driver/progress.h"
-#include "driver/runner.h"
 #include "platform/command_pipe.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
 #include "platform/wrappers.h"
+#include "run/long_commands.h"
+#include "run/messages.h"
+#include "run/progress.h"
+#include "run/runner.h"
 #include "text/text_rules.h"
 
 namespace {

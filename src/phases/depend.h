@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/variable_table.h"
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 // Reads one line; only a line feed ends it and it is not stored. Returns "" at end of file.
 std::string read_line(std::FILE* stream);

@@ -11,9 +11,6 @@
 #include <iterator>
 #include <vector>
 
-#include "driver/messages.h"
-#include "driver/progress.h"
-#include "driver/runner.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
 #include "phases/job_order.h"
@@ -21,6 +18,10 @@
 #include "platform/pending_file.h"
 #include "platform/processes.h"
 #include "platform/wrappers.h"
+#include "run/long_commands.h"
+#include "run/messages.h"
+#include "run/progress.h"
+#include "run/runner.h"
 #include "text/text_rules.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "config/variable_table.h"
-#include "driver/run_state.h"
 #include "platform/jobserver.h"
+#include "run/run_state.h"
 
 // The job count ZRVBUILD_JOBS asks for: 1 when the value is absent or empty; false when it is
 // not a positive whole number.

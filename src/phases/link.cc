@@ -2,10 +2,10 @@
 #include "phases/link.h"
 
 #include "build_constants.h"
-#include "driver/messages.h"
-#include "driver/progress.h"
-#include "driver/runner.h"
 #include "phases/command_text.h"
+#include "run/messages.h"
+#include "run/progress.h"
+#include "run/runner.h"
 #include "text/text_rules.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/variable_table.h"
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 std::string compose_module_link_command(const run_state& run, variable_table& table);
 std::string compose_stand_alone_link_command(const run_state& run, variable_table& table);

@@ -1,7 +1,7 @@
 // The product's name, fixed right after the command-line walk.
 #pragma once
 
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 // Module mode: target_file becomes the module name (the -o name with the extension added unless
 // it already ends with it, else the first file's base name with the extension). Stand-alone

@@ -17,8 +17,8 @@
 
 #include "config/variable_table.h"
 #include "driver/run_sequence.h"
-#include "driver/run_state.h"
 #include "phases/compile.h"
+#include "run/run_state.h"
 #include "support/process.h"
 #include "support/scratch.h"
 

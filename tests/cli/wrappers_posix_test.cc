@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/runner.h"
 #include "platform/wrappers.h"
+#include "run/runner.h"
 #include "support/scratch.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "driver/runner.h"
+#include "run/runner.h"
 #include "support/scratch.h"
 #include "win32/win32_support.h"
 

@@ -1,2 +1,2 @@
-// A configuration file that reaches up into the driver: the layer check must refuse it.
-#include "driver/run_state.h"
+// A configuration file that reaches up into the run's services: the layer check must refuse it.
+#include "run/run_state.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "driver/run_state.h"
+#include "run/run_state.h"
 
 // What the environment variable ZRVBUILD_PROGRESS asks for.
 enum class progress_request { on_terminal, always, never, invalid };

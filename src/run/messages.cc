@@ -4,7 +4,7 @@
 // process received it: by default the signal ends the process, which the caller's shell reports
 // as 128 + 13; when it is ignored, the write fails and the run ends with status 1 and a message.
 // Either way the status does not claim success for output that was lost.
-#include "driver/messages.h"
+#include "run/messages.h"
 
 #include <cstdio>
 

@@ -6,17 +6,12 @@
 // In a dry run prints the command and returns 0. Otherwise echoes it when verbose is set, hands
 // it whole to the command interpreter and returns its decoded status (0 for success). When the
 // command could not be printed (standard output failed), or is longer than the interpreter
-// takes (see refuse_too_long_command), nothing runs and the result is 1.
+// takes (see run/long_commands.h), nothing runs and the result is 1.
 int run_build_command(const std::string& command, bool dry_run);
 
 // Turns a status returned by the command interpreter (system or pclose) into the command's
 // exit code, or the raw status when the command did not exit normally.
 int decode_command_status(int raw_status);
-
-// True, after the message "command too long for the command interpreter (N characters, limit
-// M)" on standard error, when the interpreter would refuse the command; such a command is not
-// run and its caller ends with status 1.
-bool refuse_too_long_command(const std::string& command);
 
 // A link command: head, the object and library lists, and tail, in that order. When the whole
 // is longer than the interpreter takes (never in a dry run), the lists move into a private

@@ -1,12 +1,12 @@
 // Progress lines on standard error.
-#include "driver/progress.h"
+#include "run/progress.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
-#include "driver/messages.h"
 #include "platform/terminal.h"
+#include "run/messages.h"
 
 namespace {
 

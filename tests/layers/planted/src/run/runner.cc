@@ -1,0 +1,2 @@
+// A service of the run that reaches up into the phases: the layer check must refuse it.
+#include "phases/link.h"
