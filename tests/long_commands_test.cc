@@ -12,23 +12,44 @@
 
 using words = std::vector<std::string>;
 
+std::string repeated_words(const std::string& word, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i)
+    text += (i == 0 ? "" : " ") + word;
+  return text;
+}
+
 TEST(LongCommands, PosixLimit) {
   const struct {
-    std::size_t argument_limit, argument_space, environment_bytes, limit;
+    std::size_t argument_limit, argument_space, environment_bytes;
+    std::string command;
+    std::size_t limit;
   } cases[] = {
       // The usual figures: one argument of 128 KiB binds.
-      {131072, 2097152, 4000, 131071},
-      {131072, 2097152, 0, 131071},
-      // A small stack: half of what is left after the environment and the shell's arguments.
-      {131072, 131072, 1024, (131072 - 1024 - 256) / 2},
+      {131072, 2097152, 4000, "a b", 131071},
+      // A small stack: the tool's execution binds, 3 + 131072 - (1000 + 4096 + 8 + 2 * 10).
+      {131072, 131072, 1000, "a b", 125951},
+      // Quotes are not passed on: one word of three characters.
+      {131072, 131072, 1000, "'a b'", 125961},
+      // Each word costs its pointer: 10,000 short words fit (39,999 <= 45,967), 11,000 do not
+      // (43,999 > 37,967), far below the characters alone.
+      {131072, 131072, 1000, repeated_words("-Dx", 10000), 45967},
+      {131072, 131072, 1000, repeated_words("-Dx", 11000), 37967},
+      // An environment that takes most of the space: 1 + 131072 - (120000 + 4096 + 8 + 10).
+      {131072, 131072, 120000, "a", 6959},
       // An environment that fills the space leaves nothing.
-      {131072, 131072, 131072, 0},
-      {131072, 131072, 200000, 0},
-      {0, 2097152, 0, 0},
+      {131072, 131072, 131072, "a", 0},
+      {131072, 131072, 200000, "a", 0},
+      {0, 2097152, 0, "a", 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(c.limit, posix_command_limit(c.argument_limit, c.argument_space, c.environment_bytes))
-        << c.argument_space << " " << c.environment_bytes;
+    posix_exec_figures figures;
+    figures.argument_limit = c.argument_limit;
+    figures.argument_space = c.argument_space;
+    figures.environment_bytes = c.environment_bytes;
+    figures.pointer_size = 8;
+    EXPECT_EQ(c.limit, posix_command_limit(c.command, figures))
+        << c.argument_space << " " << c.environment_bytes << " " << c.command.substr(0, 20);
   }
   EXPECT_TRUE(command_fits(8191, 8191));
   EXPECT_FALSE(command_fits(8192, 8191));

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "config/variable_table.h"
 #include "driver/command_line.h"
@@ -41,13 +42,14 @@ std::size_t source_count(const run_state& run, bool with_fortran) {
 }
 
 // The compile phase, with parallel jobs when ZRVBUILD_JOBS asks for them and there is more than
-// one source; a dry run prints the sequential run's commands.
+// one source; a dry run prints the sequential run's commands. Both read the same plan.
 int compile_with_jobs(run_state& run, variable_table& table, int job_count) {
+  const std::vector<planned_command> plan = plan_compiles(run, table);
   if (job_count <= 1 || run.dry_run || source_count(run, true) <= 1) {
-    return compile_phase(run, table);
+    return compile_phase(run, plan);
   }
   jobserver server = open_jobserver(parse_jobserver_auth(makeflags()));
-  const int status = parallel_compile_phase(run, table, job_count, server);
+  const int status = parallel_compile_phase(run, plan, job_count, server);
   close_jobserver(server);
   return status;
 }
@@ -55,9 +57,10 @@ int compile_with_jobs(run_state& run, variable_table& table, int job_count) {
 // The dependency phase, with parallel jobs when ZRVBUILD_JOBS asks for them and there is more
 // than one source.
 int depend_with_jobs(run_state& run, variable_table& table, int job_count) {
-  if (job_count <= 1 || source_count(run, false) <= 1) return depend_phase(run, table);
+  const std::vector<planned_command> plan = plan_dependencies(run, table);
+  if (job_count <= 1 || source_count(run, false) <= 1) return depend_phase(plan);
   jobserver server = open_jobserver(parse_jobserver_auth(makeflags()));
-  const int status = parallel_depend_phase(run, table, job_count, server);
+  const int status = parallel_depend_phase(plan, job_count, server);
   close_jobserver(server);
   return status;
 }

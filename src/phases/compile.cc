@@ -25,22 +25,26 @@ language_variables variables_of(source_language language) {
   return {"CXX", "CXXPICFLAG", "ALL_CXXFLAGS", "C++"};
 }
 
-int compile_sources(source_language language, const std::vector<std::string>& sources,
-                    run_state& run, variable_table& table) {
-  const language_variables names = variables_of(language);
+// Adds the compiles of one language's sources; false once a source has no compiler.
+bool plan_sources(source_language language, const std::vector<std::string>& sources,
+                  const run_state& run, variable_table& table,
+                  std::vector<planned_command>& plan) {
   for (const std::string& source : sources) {
-    if (table[names.compiler].empty()) {
-      print_error(std::string("no way to compile ") + names.name_in_messages + " file " + source);
-      return 1;
+    planned_command step;
+    step.kind = command_kind::compile;
+    step.name = source;
+    step.fortran = language == source_language::fortran;
+    step.refusal = missing_compiler_message(language, source, table);
+    if (!step.refusal.empty()) {
+      plan.push_back(step);
+      return false;
     }
-    const std::string object = object_name(source, run);
-    run.obj_files.append(" ").append(quote_if_blank(object));
-    announce(command_kind::compile, source);
-    const int status = run_build_command(
-        compose_compile_command(language, source, object, run, table), run.dry_run);
-    if (status != 0) return status;
+    step.output = object_name(source, run);
+    step.object_entry = " " + quote_if_blank(step.output);
+    step.command = compose_compile_command(language, source, step.output, run, table);
+    plan.push_back(step);
   }
-  return 0;
+  return true;
 }
 
 }  // namespace
@@ -74,9 +78,30 @@ std::string missing_compiler_message(source_language language, const std::string
   return std::string("no way to compile ") + names.name_in_messages + " file " + source;
 }
 
+std::vector<planned_command> plan_compiles(const run_state& run, variable_table& table) {
+  std::vector<planned_command> plan;
+  plan.reserve(run.fortran_files.size() + run.c_files.size() + run.cxx_files.size());
+  if (plan_sources(source_language::fortran, run.fortran_files, run, table, plan) &&
+      plan_sources(source_language::c, run.c_files, run, table, plan)) {
+    plan_sources(source_language::cxx, run.cxx_files, run, table, plan);
+  }
+  return plan;
+}
+
+int compile_phase(run_state& run, const std::vector<planned_command>& plan) {
+  for (const planned_command& step : plan) {
+    if (!step.refusal.empty()) {
+      print_error(step.refusal);
+      return 1;
+    }
+    run.obj_files += step.object_entry;
+    announce(step.kind, step.name);
+    const int status = run_build_command(step.command, run.dry_run);
+    if (status != 0) return status;
+  }
+  return 0;
+}
+
 int compile_phase(run_state& run, variable_table& table) {
-  int status = compile_sources(source_language::fortran, run.fortran_files, run, table);
-  if (status == 0) status = compile_sources(source_language::c, run.c_files, run, table);
-  if (status == 0) status = compile_sources(source_language::cxx, run.cxx_files, run, table);
-  return status;
+  return compile_phase(run, plan_compiles(run, table));
 }

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "config/variable_table.h"
+#include "phases/command_plan.h"
 #include "run/run_state.h"
 
 enum class source_language { fortran, c, cxx };
@@ -21,6 +23,14 @@ std::string compose_compile_command(source_language language, const std::string&
 std::string missing_compiler_message(source_language language, const std::string& source,
                                      variable_table& table);
 
-// Compiles every source, appending each object to obj_files before its command runs; stops at
-// the first failure and returns its status (1 when a compiler variable is empty).
+// The compile commands of the run in the order they run in sequence: every Fortran, then C,
+// then C++ source. At a source whose compiler variable is empty the list ends with that
+// source's refusal.
+std::vector<planned_command> plan_compiles(const run_state& run, variable_table& table);
+
+// Compiles every source of the plan, appending each object to obj_files before its command
+// runs; stops at the first failure and returns its status (1, after the message, at a refusal).
+int compile_phase(run_state& run, const std::vector<planned_command>& plan);
+
+// The sequential compile phase of the run: plan_compiles, then compile_phase.
 int compile_phase(run_state& run, variable_table& table);

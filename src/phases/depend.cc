@@ -33,17 +33,15 @@ bool copy_rules(std::FILE* pipe, std::FILE* file, const std::string& dep_file) {
   return written;
 }
 
-int write_dependency_file(bool is_cxx, const std::string& source, const run_state& run,
-                          variable_table& table) {
-  const std::string dep_file = basename_no_ext(source) + ".d";
+int write_dependency_file(const planned_command& step) {
+  const std::string& dep_file = step.output;
   zorvan_unlink_wrapper(dep_file.c_str());
-  const std::string command = compose_depend_command(is_cxx, source, run, table);
-  announce(command_kind::dependencies, source);
-  if (refuse_too_long_command(command))
+  announce(step.kind, step.name);
+  if (refuse_too_long_command(step.command))
     return 1;
-  std::FILE* pipe = open_command_pipe(command.c_str());
+  std::FILE* pipe = open_command_pipe(step.command.c_str());
   if (pipe == nullptr) {
-    print_error("unable to start dependency command for " + source);
+    print_error("unable to start dependency command for " + step.name);
     return 1;
   }
   // Written under a temporary name and put in place whole: make never includes a cut file.
@@ -103,17 +101,33 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
          run.define_flags + " " + quote_if_blank(source);
 }
 
-int depend_phase(const run_state& run, variable_table& table) {
-  int status = 0;
-  for (const std::string& source : run.c_files) {
-    const int source_status = write_dependency_file(false, source, run, table);
-    if (status == 0) status = source_status;
+std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table) {
+  std::vector<planned_command> plan;
+  plan.reserve(run.c_files.size() + run.cxx_files.size());
+  for (bool is_cxx : {false, true}) {
+    for (const std::string& source : is_cxx ? run.cxx_files : run.c_files) {
+      planned_command step;
+      step.kind = command_kind::dependencies;
+      step.name = source;
+      step.output = basename_no_ext(source) + ".d";
+      step.command = compose_depend_command(is_cxx, source, run, table);
+      plan.push_back(step);
+    }
   }
-  for (const std::string& source : run.cxx_files) {
-    const int source_status = write_dependency_file(true, source, run, table);
-    if (status == 0) status = source_status;
+  return plan;
+}
+
+int depend_phase(const std::vector<planned_command>& plan) {
+  int status = 0;
+  for (const planned_command& step : plan) {
+    const int step_status = write_dependency_file(step);
+    if (status == 0) status = step_status;
   }
   return status;
+}
+
+int depend_phase(const run_state& run, variable_table& table) {
+  return depend_phase(plan_dependencies(run, table));
 }
 
 bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file) {

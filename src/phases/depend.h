@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "config/variable_table.h"
+#include "phases/command_plan.h"
 #include "run/run_state.h"
 
 // Reads one line; only a line feed ends it and it is not stored. Returns "" at end of file.
@@ -24,7 +26,14 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
 // is still read to its end.
 bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file);
 
-// Writes the dependency file of every C source, then every C++ source. Returns 0, or the first
-// failure: a command's nonzero status, or 1 for a command that could not be started or a file
-// that could not be written in full.
+// The dependency commands of the run in the order they run in sequence: every C source, then
+// every C++ source; each step's output is the dependency file.
+std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table);
+
+// Writes the dependency file of every step of the plan. Returns 0, or the first failure: a
+// command's nonzero status, or 1 for a command that could not be started or a file that could
+// not be written in full.
+int depend_phase(const std::vector<planned_command>& plan);
+
+// The sequential dependency phase of the run: plan_dependencies, then depend_phase.
 int depend_phase(const run_state& run, variable_table& table);

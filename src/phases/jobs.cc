@@ -14,6 +14,7 @@
 #include "phases/compile.h"
 #include "phases/depend.h"
 #include "phases/job_order.h"
+#include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
 #include "platform/processes.h"
@@ -34,11 +35,11 @@ const int largest_job_count = 1 << 16;
 enum class job_state { waiting, running, ended };
 
 struct job {
-  std::string command;
-  std::string source;  // as the command line names it
-  // A dependency job: its command's output goes to the capture file and is rewritten into the
-  // dependency file once the command has ended.
-  std::string dep_file;
+  const planned_command* step = nullptr;
+  // A dependency job: its command's output goes to the capture file, in the run's private
+  // directory, and is rewritten into the dependency file (step->output) once the command has
+  // ended.
+  bool depend = false;
   std::string capture;
   int capture_slot = -1;
   std::vector<std::size_t> waits;
@@ -58,12 +59,19 @@ struct schedule {
   // the token make gave this process when it started it.
   std::vector<char> tokens;
   bool stop_at_failure = true;  // compiles stop; dependency files are all written, as in sequence
+  // The first failed job in sequential order: the jobs listed before it may still start (in
+  // sequence they would have run), none listed after it does.
+  std::size_t first_failure = static_cast<std::size_t>(-1);
   bool stopped = false;
   int signal_number = 0;  // the signal that interrupted the run
+  std::string capture_directory;  // private; holds the capture files of dependency jobs
+  int capture_directory_slot = -1;
+  std::size_t captures = 0;  // capture files made so far, for their names
 };
 
-bool is_ready(const schedule& plan, const job& candidate) {
-  if (candidate.state != job_state::waiting)
+bool is_ready(const schedule& plan, std::size_t index) {
+  const job& candidate = plan.jobs[index];
+  if (candidate.state != job_state::waiting || index > plan.first_failure)
     return false;
   for (std::size_t other : candidate.waits) {
     const job& earlier = plan.jobs[other];
@@ -76,8 +84,9 @@ bool is_ready(const schedule& plan, const job& candidate) {
 void end_job(schedule& plan, job& ended, int status) {
   ended.state = job_state::ended;
   ended.status = status;
+  const std::size_t index = static_cast<std::size_t>(&ended - plan.jobs.data());
   if (status != 0 && plan.stop_at_failure)
-    plan.stopped = true;
+    plan.first_failure = std::min(plan.first_failure, index);
 }
 
 // Gives back the tokens that the running jobs no longer need.
@@ -89,34 +98,57 @@ void settle_tokens(schedule& plan) {
   }
 }
 
+// A new capture file in the run's private directory, made when the first one is needed.
+bool make_capture(schedule& plan, job& next) {
+  if (plan.capture_directory.empty()) {
+    plan.capture_directory = make_private_temporary_directory();
+    if (plan.capture_directory.empty())
+      return false;
+    plan.capture_directory_slot = register_temporary(plan.capture_directory);
+  }
+  next.capture = plan.capture_directory + "/" + std::to_string(plan.captures++) + ".out";
+  next.capture_slot = register_temporary(next.capture);
+  return true;
+}
+
+void drop_capture(job& done) {
+  if (done.capture_slot < 0 && done.capture.empty())
+    return;
+  zorvan_unlink_wrapper(done.capture.c_str());
+  release_temporary(done.capture_slot);
+  done.capture_slot = -1;
+  done.capture.clear();
+}
+
 void start_job(schedule& plan, job& next) {
-  const bool depend = !next.dep_file.empty();
+  const planned_command& step = *next.step;
   // As in sequence: the old dependency file goes before the command starts.
-  if (depend)
-    zorvan_unlink_wrapper(next.dep_file.c_str());
-  announce(depend ? command_kind::dependencies : command_kind::compile, next.source);
-  if (refuse_too_long_command(next.command)) {
+  if (next.depend)
+    zorvan_unlink_wrapper(step.output.c_str());
+  announce(step.kind, step.name);
+  if (refuse_too_long_command(step.command)) {
     end_job(plan, next, 1);
     return;
   }
-  if (depend) {
-    next.capture =
-        temporary_name_for(next.dep_file, std::to_string(zorvan_getpid_wrapper()) + "-output");
-    next.capture_slot = register_temporary(next.capture);
+  if (next.depend) {
+    if (!make_capture(plan, next)) {
+      print_error("unable to start dependency command for " + step.name);
+      end_job(plan, next, 1);
+      return;
+    }
   } else if (verbose) {
-    print_out_line(next.command);
+    print_out_line(step.command);
     // As in the sequential runner: a command that could not be shown is not run.
     if (standard_output_failed()) {
       end_job(plan, next, 1);
       return;
     }
   }
-  next.process = start_command(next.command, next.capture);
+  next.process = start_command(step.command, next.capture);
   if (next.process < 0) {
-    if (!next.dep_file.empty()) {
-      print_error("unable to start dependency command for " + next.source);
-      zorvan_unlink_wrapper(next.capture.c_str());
-      release_temporary(next.capture_slot);
+    if (next.depend) {
+      print_error("unable to start dependency command for " + step.name);
+      drop_capture(next);
       end_job(plan, next, 1);
       return;
     }
@@ -134,9 +166,9 @@ int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
   pending_file file;
   bool written = true;
   if (!interrupted) {
-    file = open_pending_file(ended.dep_file);
+    file = open_pending_file(ended.step->output);
     if (output != nullptr) {
-      written = copy_dependency_rules(output, file.stream, ended.dep_file);
+      written = copy_dependency_rules(output, file.stream, ended.step->output);
     } else {
       written = false;
     }
@@ -144,16 +176,14 @@ int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
   }
   if (output != nullptr)
     std::fclose(output);
-  zorvan_unlink_wrapper(ended.capture.c_str());
-  release_temporary(ended.capture_slot);
-  ended.capture_slot = -1;
+  drop_capture(ended);
   if (interrupted) {
     return 1;
   }
   written = commit_pending_file(file) && written;
   const int status = decode_command_status(raw_status);
   if (!written)
-    print_error("unable to write dependency file " + ended.dep_file);
+    print_error("unable to write dependency file " + ended.step->output);
   if (status != 0)
     return status;
   return written ? 0 : 1;
@@ -169,7 +199,7 @@ bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
     if (plan.stopped || plan.running >= plan.limit)
       return false;
     job& candidate = plan.jobs[index];
-    if (!is_ready(plan, candidate))
+    if (!is_ready(plan, index))
       continue;
     if (plan.running > plan.tokens.size() && plan.server->usable) {
       char token = 0;
@@ -197,7 +227,7 @@ void collect_ended(schedule& plan, long long process, int raw_status) {
     if (plan.signal_number != 0)
       plan.stopped = true;
     int status = decode_command_status(raw_status);
-    if (!running.dep_file.empty())
+    if (running.depend)
       status = finish_dependency_job(running, raw_status, plan.signal_number != 0);
     end_job(plan, running, status);
     return;
@@ -209,10 +239,7 @@ void give_up_running_jobs(schedule& plan) {
     if (running.state != job_state::running)
       continue;
     --plan.running;
-    if (running.capture_slot >= 0) {
-      zorvan_unlink_wrapper(running.capture.c_str());
-      release_temporary(running.capture_slot);
-    }
+    drop_capture(running);
     end_job(plan, running, decode_command_status(-1));
   }
   settle_tokens(plan);
@@ -223,7 +250,9 @@ void give_up_running_jobs(schedule& plan) {
 // order, or 0. An interrupted run does not return.
 int run_schedule(schedule& plan) {
   // Signals are recorded while commands run; the run ends by them once every command has ended.
+  // SIGINT and SIGQUIT sent to this process alone are ignored meanwhile, as system() does.
   defer_interrupts(true);
+  hold_interactive_signals(true);
   for (;;) {
     bool wants_token = start_ready_jobs(plan, 0);
     if (plan.running == 0)
@@ -243,7 +272,12 @@ int run_schedule(schedule& plan) {
       give_up_running_jobs(plan);
     }
   }
+  hold_interactive_signals(false);
   defer_interrupts(false);
+  if (!plan.capture_directory.empty()) {
+    remove_private_temporary_directory(plan.capture_directory);
+    release_temporary(plan.capture_directory_slot);
+  }
   if (plan.signal_number == 0)
     plan.signal_number = interrupted_by();
   if (plan.signal_number != 0) {
@@ -280,41 +314,21 @@ fortran_scan scan_fortran_source(const std::string& source) {
   return scan_fortran_text(text, is_fixed_form_fortran(source), is_preprocessed_fortran(source));
 }
 
-// Adds the jobs of one language's sources; false at a source with no compiler, whose message
-// is then in missing.
-bool add_compile_jobs(source_language language, const std::vector<std::string>& sources,
-                      run_state& run, variable_table& table, schedule& plan,
-                      std::vector<job_facts>& facts, std::string& missing) {
-  for (const std::string& source : sources) {
-    missing = missing_compiler_message(language, source, table);
-    if (!missing.empty())
-      return false;
-    const std::string object = object_name(source, run);
-    run.obj_files.append(" ").append(object);
-    job compile;
-    compile.source = source;
-    compile.command = compose_compile_command(language, source, object, run, table);
-    plan.jobs.push_back(compile);
+// The jobs of a plan up to its first refusal, with what the waiting rules need to know of each.
+void add_jobs(const std::vector<planned_command>& steps, bool depend, schedule& plan,
+              std::vector<job_facts>& facts) {
+  for (const planned_command& step : steps) {
+    if (!step.refusal.empty())
+      return;
+    job next;
+    next.step = &step;
+    next.depend = depend;
+    plan.jobs.push_back(next);
     job_facts fact;
-    fact.output = object;
-    fact.fortran = language == source_language::fortran;
+    fact.output = step.output;
+    fact.fortran = step.fortran;
     if (fact.fortran)
-      fact.scan = scan_fortran_source(source);
-    facts.push_back(fact);
-  }
-  return true;
-}
-
-void add_depend_jobs(bool is_cxx, const std::vector<std::string>& sources, const run_state& run,
-                     variable_table& table, schedule& plan, std::vector<job_facts>& facts) {
-  for (const std::string& source : sources) {
-    job depend;
-    depend.source = source;
-    depend.dep_file = basename_no_ext(source) + ".d";
-    depend.command = compose_depend_command(is_cxx, source, run, table);
-    plan.jobs.push_back(depend);
-    job_facts fact;
-    fact.output = depend.dep_file;
+      fact.scan = scan_fortran_source(step.name);
     facts.push_back(fact);
   }
 }
@@ -344,41 +358,39 @@ bool parse_job_count(const char* value, int& count) {
   return true;
 }
 
-int parallel_compile_phase(run_state& run, variable_table& table, int job_count,
-                           jobserver& server) {
+int parallel_compile_phase(run_state& run, const std::vector<planned_command>& steps,
+                           int job_count, jobserver& server) {
   schedule plan;
   plan.limit = static_cast<std::size_t>(std::min(job_count, most_running_commands()));
   plan.server = &server;
   std::vector<job_facts> facts;
-  std::string missing;
-  // A source without a compiler ends the sequential run after the sources before it; here, too,
-  // only those run.
-  if (add_compile_jobs(source_language::fortran, run.fortran_files, run, table, plan, facts,
-                       missing)) {
-    if (add_compile_jobs(source_language::c, run.c_files, run, table, plan, facts, missing)) {
-      add_compile_jobs(source_language::cxx, run.cxx_files, run, table, plan, facts, missing);
-    }
-  }
+  add_jobs(steps, false, plan, facts);
+  // The objects go into the list as the sequential run puts them there, up to a refusal.
+  for (const job& compile : plan.jobs)
+    run.obj_files += compile.step->object_entry;
   order_plan(plan, facts);
   const int status = run_schedule(plan);
   if (status != 0)
     return status;
-  if (!missing.empty()) {
-    print_error(missing);
-    return 1;
+  // A source without a compiler ends the sequential run after the sources before it; here, too,
+  // only those ran.
+  for (const planned_command& step : steps) {
+    if (!step.refusal.empty()) {
+      print_error(step.refusal);
+      return 1;
+    }
   }
   return 0;
 }
 
-int parallel_depend_phase(const run_state& run, variable_table& table, int job_count,
+int parallel_depend_phase(const std::vector<planned_command>& steps, int job_count,
                           jobserver& server) {
   schedule plan;
   plan.limit = static_cast<std::size_t>(std::min(job_count, most_running_commands()));
   plan.server = &server;
   plan.stop_at_failure = false;
   std::vector<job_facts> facts;
-  add_depend_jobs(false, run.c_files, run, table, plan, facts);
-  add_depend_jobs(true, run.cxx_files, run, table, plan, facts);
+  add_jobs(steps, true, plan, facts);
   order_plan(plan, facts);
   return run_schedule(plan);
 }

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "config/variable_table.h"
+#include "phases/command_plan.h"
 #include "platform/jobserver.h"
 #include "run/run_state.h"
 
@@ -12,14 +14,16 @@
 // not a positive whole number.
 bool parse_job_count(const char* value, int& count);
 
-// What the sequential compile phase does, with up to job_count commands running at once: the
-// same commands, the same objects in obj_files, the same files left behind and the status of
-// the failure that comes first in sequential order. After a failure no command starts.
-int parallel_compile_phase(run_state& run, variable_table& table, int job_count, jobserver& server);
+// What the sequential compile phase does with the same plan, up to job_count commands running
+// at once: the same commands, the same objects in obj_files, the same files left behind and the
+// status of the failure that comes first in sequential order. After a failure the commands
+// listed before it still run, as they would in sequence, and none listed after it starts.
+int parallel_compile_phase(run_state& run, const std::vector<planned_command>& steps,
+                           int job_count, jobserver& server);
 
 // What the sequential dependency phase does, with up to job_count dependency commands running at
-// once; each command's output is kept in a hidden file beside the dependency file until the
+// once; each command's output is kept in a file of a private temporary directory until the
 // command has ended. Every source is handled, as in sequence, and the status is that of the
 // first failure in sequential order.
-int parallel_depend_phase(const run_state& run, variable_table& table, int job_count,
+int parallel_depend_phase(const std::vector<planned_command>& steps, int job_count,
                           jobserver& server);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-// The longest command, in characters, that the interpreter takes in this process's current
-// environment.
-std::size_t command_interpreter_limit();
+// The longest command of this command's shape, in characters, that the interpreter takes in this
+// process's current environment: the command fits when it is no longer than that.
+std::size_t command_interpreter_limit(const std::string& command);
 
 // The words the interpreter and the tool it starts make of a piece of a command.
 std::vector<std::string> split_interpreter_words(const std::string& text);
@@ -20,3 +20,11 @@ std::string write_private_temporary_file(const std::string& text);
 
 // Removes a file made by write_private_temporary_file.
 void remove_private_temporary_file(const std::string& name);
+
+// Creates a new directory in the temporary directory that only this user may enter, for files
+// that commands write while the run waits for them. Returns its name, or "" when it could not be
+// created.
+std::string make_private_temporary_directory();
+
+// Removes a directory made by make_private_temporary_directory, once it is empty.
+void remove_private_temporary_directory(const std::string& name);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include "platform/interpreter.h"
@@ -15,6 +16,7 @@ namespace {
 #ifdef __linux__
 // The kernel takes one argument of at most 32 pages (MAX_ARG_STRLEN), its NUL included.
 const long kernel_argument_pages = 32;
+const std::size_t kernel_argument_space_cap = 6 * 1024 * 1024;
 #endif
 // Where the total argument space cannot be asked for.
 const long fallback_argument_space = 128 * 1024;
@@ -29,7 +31,13 @@ std::size_t argument_limit() {
 
 std::size_t argument_space() {
   const long space = sysconf(_SC_ARG_MAX);
-  return static_cast<std::size_t>(space > 0 ? space : fallback_argument_space);
+  const std::size_t asked = static_cast<std::size_t>(space > 0 ? space : fallback_argument_space);
+#ifdef __linux__
+  // The kernel takes a quarter of the stack limit, but never more than three quarters of 8 MiB.
+  return std::min<std::size_t>(asked, kernel_argument_space_cap);
+#else
+  return asked;
+#endif
 }
 
 // Each variable's text with its NUL and a pointer to it.
@@ -41,10 +49,18 @@ std::size_t environment_bytes() {
   return bytes;
 }
 
+std::string temporary_directory() {
+  const char* directory = getenv("TMPDIR");
+  return directory != nullptr && *directory != '\0' ? directory : "/tmp";
+}
+
 }  // namespace
 
-std::size_t command_interpreter_limit() {
-  return posix_command_limit(argument_limit(), argument_space(), environment_bytes());
+std::size_t command_interpreter_limit(const std::string& command) {
+  // The environment does not change during a run, so neither do the figures.
+  static const posix_exec_figures figures = {argument_limit(), argument_space(),
+                                             environment_bytes(), sizeof(char*)};
+  return posix_command_limit(command, figures);
 }
 
 std::vector<std::string> split_interpreter_words(const std::string& text) {
@@ -52,9 +68,7 @@ std::vector<std::string> split_interpreter_words(const std::string& text) {
 }
 
 std::string write_private_temporary_file(const std::string& text) {
-  const char* directory = getenv("TMPDIR");
-  std::string name = directory != nullptr && *directory != '\0' ? directory : "/tmp";
-  name += "/zrvbuild-XXXXXX";
+  std::string name = temporary_directory() + "/zrvbuild-XXXXXX";
   // mkstemp creates the file with mode 0600.
   const int fd = mkstemp(&name[0]);
   if (fd < 0)
@@ -75,4 +89,16 @@ std::string write_private_temporary_file(const std::string& text) {
 
 void remove_private_temporary_file(const std::string& name) {
   unlink(name.c_str());
+}
+
+std::string make_private_temporary_directory() {
+  std::string name = temporary_directory() + "/zrvbuild-XXXXXX";
+  // mkdtemp creates the directory with mode 0700, under a name no file had.
+  if (mkdtemp(&name[0]) == nullptr)
+    return "";
+  return name;
+}
+
+void remove_private_temporary_directory(const std::string& name) {
+  rmdir(name.c_str());
 }

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "platform/interpreter.h"
 #include "text/long_commands.h"
@@ -20,7 +21,7 @@ const std::size_t cmd_exe_longest_command = 8191;
 
 }  // namespace
 
-std::size_t command_interpreter_limit() {
+std::size_t command_interpreter_limit(const std::string&) {
   return cmd_exe_longest_command;
 }
 
@@ -49,4 +50,27 @@ std::string write_private_temporary_file(const std::string& text) {
 
 void remove_private_temporary_file(const std::string& name) {
   DeleteFileA(name.c_str());
+}
+
+std::string make_private_temporary_directory() {
+  char directory[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof directory, directory);
+  if (length == 0 || length > sizeof directory)
+    return "";
+  // CreateDirectory fails on a name that exists: the directory is new, and the user's own.
+  const std::string stem = std::string(directory) + "zrvbuild-" +
+                           std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(GetTickCount()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string name = stem + std::to_string(attempt);
+    if (CreateDirectoryA(name.c_str(), nullptr))
+      return name;
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
+      return "";
+  }
+  return "";
+}
+
+void remove_private_temporary_directory(const std::string& name) {
+  RemoveDirectoryA(name.c_str());
 }

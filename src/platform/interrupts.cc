@@ -44,6 +44,12 @@ void remove_registered_temporaries() {
     if (path != nullptr)
       zorvan_unlink_wrapper(path);
   }
+  // Directories last, once the files in them are gone; a file's name is no directory.
+  for (std::atomic<char*>& slot : temporaries) {
+    const char* path = slot.load();
+    if (path != nullptr)
+      zorvan_rmdir_wrapper(path);
+  }
 }
 
 void end_if_interrupted(int raw_status) {

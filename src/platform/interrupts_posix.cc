@@ -12,6 +12,10 @@ const int caught_signals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
 
 volatile sig_atomic_t arrived_signal = 0;
 volatile sig_atomic_t deferring = 0;
+bool int_ignored_at_start = false;
+bool quit_ignored_at_start = false;
+struct sigaction held_int = {};
+struct sigaction held_quit = {};
 
 extern "C" void on_interrupt(int signal_number) {
   arrived_signal = signal_number;
@@ -22,6 +26,7 @@ extern "C" void on_interrupt(int signal_number) {
 }  // namespace
 
 void catch_interrupts() {
+  signal(SIGCHLD, SIG_DFL);
   struct sigaction action = {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
@@ -34,9 +39,32 @@ void catch_interrupts() {
     struct sigaction previous = {};
     sigaction(signal_number, nullptr, &previous);
     // A program started with the signal ignored (in the background, under nohup) keeps it so.
-    if (previous.sa_handler == SIG_IGN)
+    if (previous.sa_handler == SIG_IGN) {
+      if (signal_number == SIGINT)
+        int_ignored_at_start = true;
+      if (signal_number == SIGQUIT)
+        quit_ignored_at_start = true;
       continue;
+    }
     sigaction(signal_number, &action, nullptr);
+  }
+}
+
+bool ignored_at_start(int signal_number) {
+  return (signal_number == SIGINT && int_ignored_at_start) ||
+         (signal_number == SIGQUIT && quit_ignored_at_start);
+}
+
+void hold_interactive_signals(bool held) {
+  if (held) {
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGINT, &ignore, &held_int);
+    sigaction(SIGQUIT, &ignore, &held_quit);
+  } else {
+    sigaction(SIGINT, &held_int, nullptr);
+    sigaction(SIGQUIT, &held_quit, nullptr);
   }
 }
 
@@ -52,7 +80,9 @@ int interrupting_signal(int raw_status) {
   if (raw_status == -1 || !WIFSIGNALED(raw_status))
     return 0;
   const int signal_number = WTERMSIG(raw_status);
-  return signal_number == SIGINT || signal_number == SIGQUIT ? signal_number : 0;
+  if (signal_number != SIGINT && signal_number != SIGQUIT)
+    return 0;
+  return ignored_at_start(signal_number) ? 0 : signal_number;
 }
 
 // Only async-signal-safe calls: this runs inside the handler too.

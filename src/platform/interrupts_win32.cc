@@ -30,6 +30,12 @@ void catch_interrupts() {
 
 void defer_interrupts(bool) {}
 
+void hold_interactive_signals(bool) {}
+
+bool ignored_at_start(int) {
+  return false;
+}
+
 int interrupted_by() {
   return arrived_signal;
 }

@@ -6,36 +6,47 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/interrupts.h"
 #include "platform/processes.h"
 
 extern char** environ;
 
-namespace {
-
-bool child_statuses_kept = false;
-
-}  // namespace
-
 long long start_command(const std::string& command, const std::string& stdout_path) {
-  // With SIGCHLD ignored (inherited so from the parent) ended children would leave no status
-  // to wait for.
-  if (!child_statuses_kept) {
-    signal(SIGCHLD, SIG_DFL);
-    child_statuses_kept = true;
+  // The output file is new (a name that exists, a planted link among them, is refused) and
+  // reaches this command alone: opened here, close-on-exec, and only its copy on standard
+  // output survives the exec.
+  int output = -1;
+  if (!stdout_path.empty()) {
+    output = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (output < 0)
+      return -1;
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (!stdout_path.empty()) {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdout_path.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (output >= 0)
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+  // SIGINT and SIGQUIT are ignored here while commands run; the command gets them back as the
+  // run started with them, as system() gives them back.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int signal_number : {SIGINT, SIGQUIT}) {
+    if (!ignored_at_start(signal_number))
+      sigaddset(&defaults, signal_number);
   }
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   char shell_name[] = "sh";
   char command_option[] = "-c";
   std::string text = command;
   char* argv[] = {shell_name, command_option, &text[0], nullptr};
   pid_t pid = -1;
-  const int failed = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ);
+  const int failed = posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
+  if (output >= 0)
+    close(output);
   return failed != 0 ? -1 : pid;
 }
 

@@ -39,7 +39,7 @@ HANDLE inheritable_copy(DWORD which) {
 HANDLE inheritable_output_file(const std::string& path) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 void close_if_open(HANDLE handle) {

@@ -9,25 +9,16 @@
 #include "run/messages.h"
 #include "text/long_commands.h"
 
-namespace {
-
-// The environment does not change during a run, so neither does the limit.
-std::size_t interpreter_limit() {
-  static const std::size_t limit = command_interpreter_limit();
-  return limit;
-}
-
-}  // namespace
-
-bool command_fits_interpreter(std::size_t length) {
-  return command_fits(length, interpreter_limit());
+bool command_fits_interpreter(const std::string& command) {
+  return command_fits(command.size(), command_interpreter_limit(command));
 }
 
 bool refuse_too_long_command(const std::string& command) {
-  if (command_fits_interpreter(command.size()))
+  const std::size_t limit = command_interpreter_limit(command);
+  if (command_fits(command.size(), limit))
     return false;
   print_error("command too long for the command interpreter (" + std::to_string(command.size()) +
-              " characters, limit " + std::to_string(interpreter_limit()) + ")");
+              " characters, limit " + std::to_string(limit) + ")");
   return true;
 }
 

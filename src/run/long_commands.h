@@ -5,8 +5,8 @@
 
 #include <string>
 
-// True when a command of this many characters may be handed to the interpreter of this run.
-bool command_fits_interpreter(std::size_t length);
+// True when the command may be handed to the interpreter of this run.
+bool command_fits_interpreter(const std::string& command);
 
 // True, after the message "command too long for the command interpreter (N characters, limit
 // M)" on standard error, when the interpreter would refuse the command; such a command is not

@@ -41,7 +41,7 @@ int run_link_command(const std::string& head, const std::string& lists, const st
   std::string command;
   command.reserve(head.size() + lists.size() + tail.size());
   command.append(head).append(lists).append(tail);
-  if (dry_run || command_fits_interpreter(command.size())) {
+  if (dry_run || command_fits_interpreter(command)) {
     return run_build_command(command, dry_run);
   }
   const std::string file = write_link_response_file(lists);

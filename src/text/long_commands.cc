@@ -5,8 +5,8 @@
 
 namespace {
 
-// "sh", "-c", "--", the shell's file name and the pointers to them, with room to spare.
-const std::size_t shell_arguments_reserve = 256;
+// The path of the tool the shell starts, which the kernel copies too: a path's longest.
+const long long tool_path_reserve = 4096;
 
 bool is_separator(char c, bool with_line_feed) {
   return c == ' ' || c == '\t' || (with_line_feed && c == '\n');
@@ -14,12 +14,24 @@ bool is_separator(char c, bool with_line_feed) {
 
 }  // namespace
 
-std::size_t posix_command_limit(std::size_t argument_limit, std::size_t argument_space,
-                                std::size_t environment_bytes) {
-  const std::size_t one_argument = argument_limit > 0 ? argument_limit - 1 : 0;
-  const std::size_t taken = environment_bytes + shell_arguments_reserve;
-  const std::size_t left = argument_space > taken ? (argument_space - taken) / 2 : 0;
-  return std::min(one_argument, left);
+std::size_t posix_command_limit(const std::string& command, const posix_exec_figures& figures) {
+  using size = long long;
+  const size pointer = static_cast<size>(figures.pointer_size);
+  const size space = static_cast<size>(figures.argument_space);
+  const size environment = static_cast<size>(figures.environment_bytes);
+  const size length = static_cast<size>(command.size());
+  // The shell's execution: its path, "sh", "-c" and the command, each with its NUL and pointer.
+  const size shell_fixed = size(sizeof "/bin/sh") + size(sizeof "sh") + size(sizeof "-c") +
+                           3 * pointer + 1;
+  const size by_shell = space - environment - shell_fixed - pointer;
+  // The tool's execution: the words as the shell passes them on.
+  size tool_bytes = environment + tool_path_reserve + pointer;
+  for (const std::string& word : split_posix_words(command))
+    tool_bytes += static_cast<size>(word.size()) + 1 + pointer;
+  const size by_tool = length + (space - tool_bytes);
+  const size one_argument = static_cast<size>(figures.argument_limit) - 1;
+  const size limit = std::min(one_argument, std::min(by_shell, by_tool));
+  return limit > 0 ? static_cast<std::size_t>(limit) : 0;
 }
 
 bool command_fits(std::size_t length, std::size_t limit) {

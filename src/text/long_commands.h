@@ -7,13 +7,21 @@
 #include <string>
 #include <vector>
 
-// The longest command "sh -c COMMAND" can carry. The command is one argument of the shell,
-// which the kernel takes up to argument_limit bytes, its terminating NUL included. All
-// arguments and the environment share argument_space; the tool that the shell starts needs the
-// command's words again with a pointer each, so the command gets half of what the environment
-// and the shell's own arguments leave.
-std::size_t posix_command_limit(std::size_t argument_limit, std::size_t argument_space,
-                                std::size_t environment_bytes);
+// What the kernel lets one execution carry, as the POSIX platform file reads it.
+struct posix_exec_figures {
+  std::size_t argument_limit = 0;     // one argument, its NUL included (Linux: MAX_ARG_STRLEN)
+  std::size_t argument_space = 0;     // all arguments and the environment (sysconf(_SC_ARG_MAX))
+  std::size_t environment_bytes = 0;  // each variable's text, NUL and pointer; the closing null
+  std::size_t pointer_size = sizeof(void*);
+};
+
+// The longest command of this command's shape that "sh -c COMMAND" can carry, so that the
+// command fits when its length is at most the result. Two executions must succeed: the shell's,
+// with the command as one argument (within argument_limit, and with the shell's own name and
+// arguments and the environment within argument_space), and the tool's that the shell starts,
+// with the words the shell splits the command into, each with its NUL and pointer, the tool's
+// path (up to a path's longest) and the environment within argument_space again.
+std::size_t posix_command_limit(const std::string& command, const posix_exec_figures& figures);
 
 // True when a command of this many characters may be handed to the interpreter.
 bool command_fits(std::size_t length, std::size_t limit);
