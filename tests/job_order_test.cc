@@ -118,6 +118,8 @@ TEST(MakeFlags, Jobserver) {
       {"--jobserver-auth=gmake_semaphore_1", kind::semaphore, "gmake_semaphore_1", -1, -1},
       {"--jobserver-auth=fifo:", kind::none, "", -1, -1},
       {"-j2 -- X=--jobserver-auth=3,4", kind::none, "", -1, -1},
+      // make 4.3 escapes the blank of a variable holding " --jobserver-auth=3,4".
+      {"-j2 -- X=a\\ --jobserver-auth=3,4", kind::none, "", -1, -1},
   };
   for (const auto& c : cases) {
     const jobserver_auth auth = parse_jobserver_auth(c.makeflags);

@@ -364,6 +364,7 @@ TEST(ProgressCli, LinesOnATerminal) {
     std::vector<std::string> args;
     std::string screen;
     int status;
+    std::string redirect = "";  // appended to the run's command in the pane's shell
   } cases[] = {
       {"a build",
        {},
@@ -396,6 +397,15 @@ TEST(ProgressCli, LinesOnATerminal) {
               note("ld", "b.zrv")}),
        0},
       {"a single command", {}, {"-c", "b.c"}, lines({note("cc", "b.o")}), 0},
+      // Standard error decides, whatever standard output is.
+      {"standard output elsewhere",
+       {},
+       {"b.c", "x.cc"},
+       lines({"[1/3] compiling b.c", note("cc", "b.o"), "[2/3] compiling x.cc", note("cx", "x.o"),
+              "[3/3] linking b.zrv", note("ld", "b.zrv")}),
+       0,
+       " >stdout.txt"},
+      {"standard error elsewhere", {}, {"b.c", "x.cc"}, "\n", 0, " 2>stderr.txt"},
       {"a bad value",
        {"ZRVBUILD_PROGRESS=yes"},
        {"b.c", "x.cc"},
@@ -419,6 +429,7 @@ TEST(ProgressCli, LinesOnATerminal) {
     script += " " + single_quoted(ZRVBUILD_EXE);
     for (const std::string& arg : c.args)
       script += " " + single_quoted(arg);
+    script += c.redirect;
     // The status goes to a file in one step; the pane then stays open for the capture.
     script += "\necho $? > " + single_quoted(status_file + ".tmp") + "\nmv " +
               single_quoted(status_file + ".tmp") + " " + single_quoted(status_file) +

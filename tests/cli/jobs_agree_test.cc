@@ -1,0 +1,344 @@
+// A parallel run is the sequential run reordered: every case below runs sequentially and with
+// ZRVBUILD_JOBS=2 and 4, with fake tools that record their argument vectors, and the runs must
+// agree on the multiset of argument vectors, every file left behind (names and bytes), the exit
+// status, standard output and standard error (as a multiset of lines). The one allowed
+// difference: commands that start beside a failure that the sequential run never reaches, which
+// each case lists.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/scratch.h"
+
+namespace {
+
+// One tool for every role. It appends its name and arguments to the log as one record (a
+// response file's words as its content), sleeps for SRC.delay seconds, fails with the status in
+// SRC.fail after a message naming SRC, prints a make rule for -M, and otherwise writes the
+// source's name into its -o operand. SRC is its last operand that is no option.
+const char* const tool_body = R"sh(log=$(dirname "$0")/../log/tools.log
+record="== $(basename "$0")"
+out=; src=; prev=; depend=no
+for word; do
+  case $word in
+    @*) record="$record
+@<$(cat "${word#@}")>" ;;
+    *) record="$record
+$word" ;;
+  esac
+  if [ "$prev" = -o ]; then out=$word; fi
+  case $word in -M) depend=yes ;; -* | @*) ;; *) [ "$prev" = -o ] || src=$word ;; esac
+  prev=$word
+done
+printf '%s\n' "$record" > "$log.$$"
+cat "$log.$$" >> "$log"
+rm -f "$log.$$"
+if [ -f "$src.delay" ]; then sleep "$(cat "$src.delay")"; fi
+if [ -f "$src.fail" ]; then
+  echo "error in $src" >&2
+  exit "$(cat "$src.fail")"
+fi
+if [ "$depend" = yes ]; then
+  base=${src##*/}
+  echo "${base%.*}.o: $src dep.h"
+  exit 0
+fi
+if [ -n "$out" ]; then echo "made from $src" > "$out"; fi
+exit 0
+)sh";
+
+struct run_outcome {
+  std::multiset<std::string> records;
+  std::map<std::string, std::string> files;
+  int status = -1;
+  int signal = 0;
+  std::string out;
+  std::multiset<std::string> err_lines;
+  std::vector<std::string> temporaries;  // what the run left in TMPDIR
+};
+
+std::multiset<std::string> split_records(const std::string& log) {
+  std::multiset<std::string> records;
+  std::string::size_type start = 0;
+  while ((start = log.find("== ", start)) != std::string::npos) {
+    std::string::size_type next = log.find("\n== ", start + 3);
+    const std::string::size_type end = next == std::string::npos ? log.size() : next + 1;
+    records.insert(log.substr(start, end - start));
+    start = end;
+  }
+  return records;
+}
+
+std::multiset<std::string> split_lines(const std::string& text) {
+  std::multiset<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.insert(line);
+  return lines;
+}
+
+std::map<std::string, std::string> files_under(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string relative = entry.path().string().substr(root.size() + 1);
+    files[relative] = entry.is_directory() ? "<directory>" : read_file(entry.path().string());
+  }
+  return files;
+}
+
+struct agreement_case {
+  const char* name;
+  std::vector<std::string> sources;  // created empty before the run (directories as needed)
+  std::vector<std::string> args;
+  std::map<std::string, std::string> marks;  // file -> content: SRC.fail, SRC.delay, X.d, ...
+  std::vector<std::string> env;
+  // Sources whose commands only a parallel run may start: listed after a failure.
+  std::vector<std::string> beside_failure;
+  bool read_only_directory = false;
+};
+
+std::vector<std::string> many_objects(int count) {
+  std::vector<std::string> objects;
+  for (int i = 0; i < count; ++i)
+    objects.push_back("object_file_with_a_rather_long_name_number_" + std::to_string(i) + ".o");
+  return objects;
+}
+
+run_outcome run_case(const agreement_case& c, const std::string& jobs) {
+  scratch_dir dir;
+  const std::string work = dir.path("work");
+  const std::string temporary = dir.path("tmp dir");
+  for (const char* sub : {"bin", "log", "work", "tmp dir"})
+    mkdir(dir.path(sub).c_str(), 0755);
+  for (const char* tool : {"fc", "cc", "cxx", "ld", "strip"})
+    write_script(dir.path("bin/") + tool, tool_body);
+  for (const std::string& source : c.sources) {
+    const std::string::size_type slash = source.rfind('/');
+    if (slash != std::string::npos)
+      mkdir((work + "/" + source.substr(0, slash)).c_str(), 0755);
+    write_file(work + "/" + source, "");
+  }
+  for (const auto& mark : c.marks)
+    write_file(work + "/" + mark.first, mark.second);
+  std::vector<std::string> env = {"PATH=" + dir.path("bin") + ":/usr/bin:/bin",
+                                  "TMPDIR=" + temporary,
+                                  "F77=fc",
+                                  "CC=cc",
+                                  "CXX=cxx",
+                                  "DL_LD=ld",
+                                  "LD_CXX=ld"};
+  if (!jobs.empty())
+    env.push_back("ZRVBUILD_JOBS=" + jobs);
+  for (const std::string& entry : c.env) {
+    const std::string name = entry.substr(0, entry.find('=') + 1);
+    env.erase(std::remove_if(env.begin(), env.end(),
+                             [&name](const std::string& e) { return e.rfind(name, 0) == 0; }),
+              env.end());
+    env.push_back(entry);
+  }
+  child_setup setup;
+  if (c.read_only_directory) {
+    chmod(work.c_str(), 0555);
+    setup.without_dac_override = true;
+  }
+  const process_result result = run_zrvbuild(c.args, env, work, setup);
+  chmod(work.c_str(), 0755);
+  run_outcome outcome;
+  const std::string log = dir.path("log/tools.log");
+  outcome.records = split_records(file_exists(log) ? read_file(log) : "");
+  outcome.files = files_under(work);
+  outcome.status = result.status;
+  outcome.signal = result.signal;
+  outcome.out = result.out;
+  outcome.err_lines = split_lines(result.err);
+  for (const auto& entry : std::filesystem::directory_iterator(temporary))
+    outcome.temporaries.push_back(entry.path().string());
+  return outcome;
+}
+
+bool names_any(const std::string& text, const std::vector<std::string>& sources) {
+  for (const std::string& source : sources) {
+    if (text.find(source) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+// The parallel outcome less what the commands beside a failure added.
+run_outcome without_beside_failure(run_outcome outcome, const agreement_case& c,
+                                   const run_outcome& sequential) {
+  for (auto it = outcome.records.begin(); it != outcome.records.end();) {
+    const bool extra = outcome.records.count(*it) > sequential.records.count(*it);
+    it = extra && names_any(*it, c.beside_failure) ? outcome.records.erase(it) : std::next(it);
+  }
+  for (auto it = outcome.err_lines.begin(); it != outcome.err_lines.end();)
+    it = names_any(*it, c.beside_failure) && sequential.err_lines.count(*it) == 0
+             ? outcome.err_lines.erase(it)
+             : std::next(it);
+  for (auto it = outcome.files.begin(); it != outcome.files.end();) {
+    const bool extra = sequential.files.count(it->first) == 0 ||
+                       sequential.files.at(it->first) != it->second;
+    it = extra && names_any(it->second, c.beside_failure) ? outcome.files.erase(it)
+                                                          : std::next(it);
+  }
+  return outcome;
+}
+
+std::vector<std::string> with(std::vector<std::string> first, const std::vector<std::string>& more) {
+  first.insert(first.end(), more.begin(), more.end());
+  return first;
+}
+
+const std::vector<agreement_case>& agreement_cases() {
+  static const std::vector<agreement_case> cases = {
+      {"names with blanks and other letters",
+       {"my file.c", "Zoë.c", "b.cc", "x y.f90"},
+       {"my file.c", "Zoë.c", "b.cc", "x y.f90", "-o", "módulo x"},
+       {},
+       {},
+       {}},
+      {"compile only into one object", {"a.c", "b.c"}, {"-c", "a.c", "b.c", "-o", "q.o"}, {}, {}, {}},
+      {"the same base names", {"d1/s.c", "d2/s.c", "t.c"}, {"d1/s.c", "d2/s.c", "t.c"}, {}, {}, {}},
+      {"stand-alone and stripped",
+       {"a.c", "b.cc"},
+       {"--link-stand-alone", "-s", "a.c", "b.cc", "-o", "prog"},
+       {},
+       {},
+       {}},
+      {"a MEX file", {"a.c", "b.c"}, {"--mex", "a.c", "b.c"}, {}, {}, {}},
+      {"the first source fails",
+       {"a.c", "b.c", "c.c"},
+       {"a.c", "b.c", "c.c"},
+       {{"a.c.fail", "2"}, {"a.c.delay", "0.3"}},
+       {},
+       {"b.c", "c.c"}},
+      {"a source in the middle fails",
+       {"a.c", "b.c", "c.c"},
+       {"a.c", "b.c", "c.c"},
+       {{"b.c.fail", "3"}, {"a.c.delay", "0.3"}},
+       {},
+       {"c.c"}},
+      {"the last source fails",
+       {"a.c", "b.c", "c.c"},
+       {"a.c", "b.c", "c.c"},
+       {{"c.c.fail", "4"}},
+       {},
+       {}},
+      {"a slow earlier source and a later failure",
+       {"d1/s.c", "d2/s.c", "t.c"},
+       {"d1/s.c", "d2/s.c", "t.c"},
+       {{"d1/s.c.delay", "0.5"}, {"d2/s.c.fail", "6"}, {"t.c.fail", "3"}},
+       {},
+       {"t.c"}},
+      {"a Fortran user waits for its module's definer while a later C source fails",
+       {"user.f90", "defs.f90", "late.c"},
+       {"user.f90", "defs.f90", "late.c"},
+       {{"user.f90", "program p\nuse defs\nend program\n"},
+        {"defs.f90", "module defs\nend module\n"},
+        {"defs.f90.delay", "0.3"},
+        {"user.f90.fail", "5"},
+        {"late.c.fail", "1"}},
+       {},
+       // The definer is listed after the failing user: in sequence it is never reached.
+       {"late.c", "defs.f90"}},
+      {"a compiler that is not there", {"a.c", "b.cc"}, {"a.c", "b.cc"}, {}, {"CXX=no-such-cxx"}, {}},
+      {"objects and libraries on the command line",
+       {"a.c", "b.c"},
+       {"a.c", "x.o", "b.c", "libq.a", "-Lfoo", "-lbar", "-Wl,-z,defs"},
+       {},
+       {},
+       {}},
+      {"a link too long for the interpreter",
+       {"a.c", "b.c"},
+       with({"a.c", "b.c"}, many_objects(3000)),
+       {},
+       {},
+       {}},
+      {"dependency files of C and C++", {"a.c", "b.cc", "c.c"}, {"-M", "a.c", "b.cc", "c.c"}, {}, {}, {}},
+      {"a failing dependency command",
+       {"a.c", "b.cc", "c.c"},
+       {"-M", "a.c", "b.cc", "c.c"},
+       {{"b.cc.fail", "7"}},
+       {},
+       {}},
+      {"dependency files where nothing new can be made",
+       {"a.c", "b.cc"},
+       {"-M", "a.c", "b.cc"},
+       {{"a.d", "old\n"}, {"b.d", "old\n"}},
+       {},
+       {},
+       true},
+  };
+  return cases;
+}
+
+}  // namespace
+
+TEST(JobsAgree, ParallelRunsAgreeWithTheSequentialRun) {
+  for (const agreement_case& c : agreement_cases()) {
+    SCOPED_TRACE(c.name);
+    const run_outcome sequential = run_case(c, "");
+    EXPECT_TRUE(sequential.temporaries.empty());
+    for (const char* jobs : {"2", "4"}) {
+      SCOPED_TRACE(std::string("ZRVBUILD_JOBS=") + jobs);
+      const run_outcome parallel = without_beside_failure(run_case(c, jobs), c, sequential);
+      EXPECT_EQ(sequential.records, parallel.records);
+      EXPECT_EQ(sequential.files, parallel.files);
+      EXPECT_EQ(sequential.status, parallel.status);
+      EXPECT_EQ(sequential.signal, parallel.signal);
+      EXPECT_EQ(sequential.out, parallel.out);
+      EXPECT_EQ(sequential.err_lines, parallel.err_lines);
+      EXPECT_TRUE(parallel.temporaries.empty());
+    }
+  }
+}
+
+// The agreement holds because the runs do what they should; a few outcomes pinned down so that
+// two runs that are wrong alike cannot agree.
+TEST(JobsAgree, TheSequentialOutcomesAreTheIntendedOnes) {
+  const std::map<std::string, int> statuses = {
+      {"the first source fails", 2},
+      {"a source in the middle fails", 3},
+      {"the last source fails", 4},
+      {"a slow earlier source and a later failure", 6},
+      {"a Fortran user waits for its module's definer while a later C source fails", 5},
+      {"a compiler that is not there", 127},
+      {"a failing dependency command", 7},
+      {"dependency files where nothing new can be made", 0},
+      {"names with blanks and other letters", 0},
+      {"a link too long for the interpreter", 0},
+  };
+  for (const agreement_case& c : agreement_cases()) {
+    if (statuses.count(c.name) == 0)
+      continue;
+    SCOPED_TRACE(c.name);
+    const run_outcome sequential = run_case(c, "");
+    EXPECT_EQ(statuses.at(c.name), sequential.status);
+    if (std::string(c.name) == "names with blanks and other letters") {
+      EXPECT_EQ(1u, sequential.files.count("módulo x.zrv"));
+      bool linked_whole = false;
+      for (const std::string& record : sequential.records)
+        linked_whole = linked_whole || record.find("\nmy file.o\n") != std::string::npos;
+      EXPECT_TRUE(linked_whole);
+    }
+    if (std::string(c.name) == "dependency files where nothing new can be made") {
+      // Each line read, and the empty one at the end of the output, is a line of the file.
+      EXPECT_EQ("pic/a.o a.o a.d: a.c dep.h\n\n", sequential.files.at("a.d"));
+    }
+    if (std::string(c.name) == "a link too long for the interpreter") {
+      bool through_file = false;
+      for (const std::string& record : sequential.records)
+        through_file = through_file || record.find("\n@<") != std::string::npos;
+      EXPECT_TRUE(through_file);
+    }
+  }
+}
