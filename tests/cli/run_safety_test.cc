@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/interrupts.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -99,9 +101,10 @@ TEST(RunSafety, LinksPlantedUnderTemporaryNamesAreNotFollowed) {
 // or written to the other, and the jobs run as ZRVBUILD_JOBS says.
 TEST(RunSafety, StandardStreamsAreNoJobserver) {
   fixture f;
-  const process_result result =
-      f.run_after("printf SECRET |", {"-c", "a.c", "b.c", "c.c", "d.c"},
-                  {"ZRVBUILD_JOBS=4", "MAKEFLAGS= --jobserver-auth=0,1"});
+  const process_result result = run_program(
+      {"/bin/sh", "-c", "printf SECRET | \"$@\" | cat", "sh", ZRVBUILD_EXE, "-c", "a.c", "b.c",
+       "c.c", "d.c"},
+      f.env({"ZRVBUILD_JOBS=4", "MAKEFLAGS= --jobserver-auth=0,1"}), f.work);
   EXPECT_EQ(0, result.status) << result.err;
   EXPECT_EQ("", result.out);
   const std::string ran = f.ran();
@@ -141,6 +144,22 @@ TEST(RunSafety, AnIgnoredInterruptStaysIgnored) {
     // The interpreter's status for a command ended by SIGINT, as any failure's status.
     EXPECT_EQ(128 + SIGINT, result.status);
   }
+}
+
+// The same at the platform layer, where the decision is made: a command interpreter that did
+// die by an ignored SIGINT (one that execs its command does) does not end the run by it.
+TEST(RunSafety, ACommandEndedByAnIgnoredInterruptDoesNotEndTheRun) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGINT, SIG_IGN);
+    catch_interrupts();
+    const int ended_by_sigint = SIGINT;  // the raw status of a process ended by the signal
+    _exit(interrupting_signal(ended_by_sigint) == 0 && ignored_at_start(SIGINT) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // Started with SIGCHLD ignored, as some daemons start their children, the commands' statuses
