@@ -19,4 +19,8 @@ struct planned_command {
   // language); the run stops at this step after the steps before it.
   std::string refusal;
   bool fortran = false;
+  // A Fortran compile's preprocessor command: the compiler and flags of `command` with -E in
+  // place of "-c ... -o OBJECT", printing the text the compiler reads. Parallel runs read the
+  // module order of preprocessed sources from it; nothing else runs it.
+  std::string preprocess;
 };

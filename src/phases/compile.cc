@@ -42,6 +42,8 @@ bool plan_sources(source_language language, const std::vector<std::string>& sour
     step.output = object_name(source, run);
     step.object_entry = " " + quote_if_blank(step.output);
     step.command = compose_compile_command(language, source, step.output, run, table);
+    if (step.fortran)
+      step.preprocess = compose_fortran_preprocess_command(source, run, table);
     plan.push_back(step);
   }
   return true;
@@ -69,6 +71,14 @@ std::string compose_compile_command(source_language language, const std::string&
                      " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",
                      run.define_flags, " ", quote_if_blank(source), " -o ",
                      quote_if_blank(object));
+}
+
+std::string compose_fortran_preprocess_command(const std::string& source, const run_state& run,
+                                               variable_table& table) {
+  const language_variables names = variables_of(source_language::fortran);
+  return join_pieces(table[names.compiler], " -E ", table[names.pic_flag], " ",
+                     table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
+                     run.pass_on_flags, " ", source);
 }
 
 std::string missing_compiler_message(source_language language, const std::string& source,

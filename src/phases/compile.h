@@ -19,6 +19,11 @@ std::string compose_compile_command(source_language language, const std::string&
                                     const std::string& object, const run_state& run,
                                     variable_table& table);
 
+// The Fortran compile command of a source with -E in place of "-c" and without "-o OBJECT":
+// the same compiler and flags, printing the preprocessed text.
+std::string compose_fortran_preprocess_command(const std::string& source, const run_state& run,
+                                               variable_table& table);
+
 // What to report for a source whose compiler variable is empty; "" when there is a compiler.
 std::string missing_compiler_message(source_language language, const std::string& source,
                                      variable_table& table);

@@ -1,6 +1,8 @@
 // Reading module definitions and uses out of Fortran text. The text is first cut into
 // statements (comments dropped, continuation lines joined, string contents blanked, letters
-// lowered), then each statement's leading words are matched.
+// lowered), then each statement's leading words are matched. Include lines and preprocessor
+// lines are read as lines; the files they name are followed through a reader given by the
+// caller, so that every rule here works on plain text.
 #include "phases/fortran_scan.h"
 
 #include <algorithm>
@@ -71,7 +73,31 @@ bool cut_text(statement_cutter& cut, const std::string& line, std::string::size_
   return false;
 }
 
-// A preprocessor line: includes and conditionals hide what the compiler will see.
+std::string lower_case(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The quoted name at line[i] (a doubled quote stands for itself); false when the quote does not
+// close on the line. On success i is just past the closing quote.
+bool read_quoted_name(const std::string& line, std::string::size_type& i, char close,
+                      std::string& name) {
+  for (++i; i < line.size(); ++i) {
+    if (line[i] != close) {
+      name += line[i];
+    } else if (close != '>' && i + 1 < line.size() && line[i + 1] == close) {
+      name += line[++i];
+    } else {
+      ++i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A preprocessor line of text the preprocessor has not read: an include is recorded;
+// conditionals and macro definitions hide what the compiler will see.
 void read_directive(const std::string& line, bool preprocessed, fortran_scan& scan) {
   if (!preprocessed)
     return;
@@ -81,10 +107,48 @@ void read_directive(const std::string& line, bool preprocessed, fortran_scan& sc
   std::string word;
   while (i < line.size() && std::isalpha(static_cast<unsigned char>(line[i])))
     word += line[i++];
-  if (word == "include" || word == "if" || word == "ifdef" || word == "ifndef" || word == "elif" ||
-      word == "else") {
+  if (word == "include") {
+    while (i < line.size() && is_blank(line[i]))
+      ++i;
+    fortran_include include;
+    include.directive = true;
+    include.quoted = i < line.size() && line[i] == '"';
+    const bool angled = i < line.size() && line[i] == '<';
+    // A name made by a macro cannot be followed.
+    if ((!include.quoted && !angled) ||
+        !read_quoted_name(line, i, include.quoted ? '"' : '>', include.name) ||
+        include.name.empty()) {
+      scan.opaque = true;
+      return;
+    }
+    scan.includes.push_back(include);
+  } else if (word == "if" || word == "ifdef" || word == "ifndef" || word == "elif" ||
+             word == "else" || word == "define" || word == "undef") {
     scan.opaque = true;
   }
+}
+
+// A Fortran INCLUDE line: the word include in any case, a quoted name and at most a comment,
+// alone on its line. The compiler puts the file's text in its place.
+bool read_include_line(const std::string& line, fortran_scan& scan) {
+  std::string::size_type i = 0;
+  while (i < line.size() && is_blank(line[i]))
+    ++i;
+  if (lower_case(line.substr(i, 7)) != "include")
+    return false;
+  i += 7;
+  while (i < line.size() && is_blank(line[i]))
+    ++i;
+  if (i >= line.size() || (line[i] != '\'' && line[i] != '"'))
+    return false;
+  fortran_include include;
+  include.quoted = true;
+  if (!read_quoted_name(line, i, line[i], include.name) || include.name.empty() ||
+      !rest_is_blank_or_comment(line, i)) {
+    return false;
+  }
+  scan.includes.push_back(include);
+  return true;
 }
 
 bool is_directive(const std::string& line) {
@@ -226,9 +290,40 @@ void read_statement(const std::string& statement, fortran_scan& scan) {
     read_use(w, scan);
   } else if (w[0] == "submodule") {
     read_submodule(w, scan);
-  } else if (w[0] == "include" && w.size() == 2 && w[1] == "\"") {
+  } else if (w[0] == "include" && w.size() >= 2 && w[1] == "\"") {
+    // An include statement that is not a plain include line: nothing to follow.
     scan.opaque = true;
   }
+}
+
+// What the source defines itself it does not wait for.
+void drop_own_modules(fortran_scan& scan) {
+  scan.uses.erase(std::remove_if(scan.uses.begin(), scan.uses.end(),
+                                 [&scan](const std::string& name) {
+                                   return std::find(scan.defines.begin(), scan.defines.end(),
+                                                    name) != scan.defines.end();
+                                 }),
+                  scan.uses.end());
+}
+
+// The directory part of a file name, "" for a name without one.
+std::string directory_of(const std::string& name) {
+  const std::string::size_type slash = name.find_last_of("/\\");
+  if (slash == std::string::npos)
+    return "";
+  return slash == 0 ? name.substr(0, 1) : name.substr(0, slash);
+}
+
+bool is_absolute_path(const std::string& name) {
+  return (!name.empty() && (name[0] == '/' || name[0] == '\\')) ||
+         (name.size() > 1 && name[1] == ':');
+}
+
+std::string path_in(const std::string& directory, const std::string& name) {
+  if (directory.empty())
+    return name;
+  const char last = directory.back();
+  return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
 }
 
 }  // namespace
@@ -254,6 +349,8 @@ fortran_scan scan_fortran_text(const std::string& text, bool fixed_form, bool pr
     start = end + 1;
     if (cut.open_quote == 0 && is_directive(line)) {
       read_directive(line, preprocessed, scan);
+    } else if (cut.open_quote == 0 && !continuing && read_include_line(line, scan)) {
+      // followed by follow_includes
     } else if (fixed_form) {
       cut_fixed_form_line(cut, line);
     } else {
@@ -263,12 +360,85 @@ fortran_scan scan_fortran_text(const std::string& text, bool fixed_form, bool pr
   cut.end_statement();
   for (const std::string& statement : cut.statements)
     read_statement(statement, scan);
-  // What the source defines itself it does not wait for.
-  scan.uses.erase(std::remove_if(scan.uses.begin(), scan.uses.end(),
-                                 [&scan](const std::string& name) {
-                                   return std::find(scan.defines.begin(), scan.defines.end(),
-                                                    name) != scan.defines.end();
-                                 }),
-                  scan.uses.end());
+  drop_own_modules(scan);
   return scan;
+}
+
+fortran_reading read_fortran_command(const std::string& source,
+                                     const std::vector<std::string>& words) {
+  fortran_reading reading;
+  reading.fixed_form = is_fixed_form_fortran(source);
+  reading.preprocessed = is_preprocessed_fortran(source);
+  reading.include_directories.push_back(directory_of(source));
+  std::vector<std::string> after;  // -idirafter: searched after every -I
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    const bool has_next = i + 1 < words.size();
+    if (word == "-cpp" || word == "-nocpp") {
+      reading.preprocessed = word == "-cpp";
+    } else if (word == "-ffixed-form" || word == "-ffree-form") {
+      reading.fixed_form = word == "-ffixed-form";
+    } else if (word == "-I" && has_next) {
+      reading.include_directories.push_back(words[++i]);
+    } else if (word == "-idirafter" && has_next) {
+      after.push_back(words[++i]);
+    } else if (starts_with(word, "-idirafter")) {
+      after.push_back(word.substr(10));
+    } else if (starts_with(word, "-I") && word.size() > 2) {
+      reading.include_directories.push_back(word.substr(2));
+    }
+  }
+  reading.include_directories.insert(reading.include_directories.end(), after.begin(),
+                                     after.end());
+  return reading;
+}
+
+void follow_includes(fortran_scan& scan, const std::string& source, const fortran_reading& reading,
+                     const fortran_file_reader& read) {
+  struct pending_include {
+    fortran_include include;
+    std::string includer;  // the file that names it
+  };
+  std::vector<pending_include> pending;
+  for (const fortran_include& include : scan.includes)
+    pending.push_back({include, source});
+  scan.includes.clear();
+  std::vector<std::string> read_already;
+  // Each file is read once, so a file that includes itself ends the walk.
+  for (std::size_t next = 0; next < pending.size(); ++next) {
+    const fortran_include include = pending[next].include;
+    std::vector<std::string> candidates;
+    if (is_absolute_path(include.name)) {
+      candidates.push_back(include.name);
+    } else {
+      if (include.directive && include.quoted)
+        candidates.push_back(path_in(directory_of(pending[next].includer), include.name));
+      for (const std::string& directory : reading.include_directories)
+        candidates.push_back(path_in(directory, include.name));
+    }
+    bool found = false;
+    for (const std::string& path : candidates) {
+      if (std::find(read_already.begin(), read_already.end(), path) != read_already.end()) {
+        found = true;
+        break;
+      }
+      std::string text;
+      if (!read(path, text))
+        continue;
+      found = true;
+      read_already.push_back(path);
+      const fortran_scan part = scan_fortran_text(text, reading.fixed_form, include.directive);
+      for (const std::string& name : part.defines)
+        add_once(scan.defines, name);
+      for (const std::string& name : part.uses)
+        add_once(scan.uses, name);
+      scan.opaque = scan.opaque || part.opaque;
+      for (const fortran_include& inner : part.includes)
+        pending.push_back({inner, path});
+      break;
+    }
+    if (!found)
+      scan.opaque = true;
+  }
+  drop_own_modules(scan);
 }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -26,17 +28,10 @@ void add_wait(std::vector<std::size_t>& waits, std::size_t job) {
     waits.push_back(job);
 }
 
-void wait_for_earlier_fortran(const std::vector<job_facts>& jobs, std::size_t job, bool only_opaque,
-                              std::vector<std::size_t>& waits) {
-  for (std::size_t earlier = 0; earlier < job; ++earlier) {
-    if (jobs[earlier].fortran && (!only_opaque || jobs[earlier].scan.opaque)) {
-      add_wait(waits, earlier);
-    }
-  }
-}
-
-// True when following the waits from every job never comes back to it.
-bool has_no_circle(const std::vector<std::vector<std::size_t>>& waits) {
+// The jobs in an order that every wait points back along, preferring at each step the ready job
+// of the lowest rank, then the one listed first; empty when the waits form a circle.
+std::vector<std::size_t> order_along_waits(const std::vector<std::vector<std::size_t>>& waits,
+                                           const std::vector<int>& rank) {
   std::vector<std::size_t> pending(waits.size());
   std::vector<std::vector<std::size_t>> waited_by(waits.size());
   for (std::size_t job = 0; job < waits.size(); ++job) {
@@ -44,57 +39,94 @@ bool has_no_circle(const std::vector<std::vector<std::size_t>>& waits) {
     for (std::size_t other : waits[job])
       waited_by[other].push_back(job);
   }
-  std::vector<std::size_t> free;
+  std::set<std::pair<int, std::size_t>> ready;
   for (std::size_t job = 0; job < waits.size(); ++job) {
     if (pending[job] == 0)
-      free.push_back(job);
+      ready.insert({rank[job], job});
   }
-  std::size_t ended = 0;
-  while (!free.empty()) {
-    const std::size_t job = free.back();
-    free.pop_back();
-    ++ended;
+  std::vector<std::size_t> order;
+  while (!ready.empty()) {
+    const std::size_t job = ready.begin()->second;
+    ready.erase(ready.begin());
+    order.push_back(job);
     for (std::size_t next : waited_by[job]) {
       if (--pending[next] == 0)
-        free.push_back(next);
+        ready.insert({rank[next], next});
     }
   }
-  return ended == waits.size();
+  if (order.size() != waits.size())
+    order.clear();
+  return order;
 }
 
-void add_fortran_waits(const std::vector<job_facts>& jobs,
-                       std::vector<std::vector<std::size_t>>& waits) {
-  std::map<std::string, std::vector<std::size_t>> definers;
+using module_definers = std::map<std::string, std::vector<std::size_t>>;
+
+// The waits that the scanned text tells: users after every definer, definers of one module in
+// listed order.
+void add_known_module_waits(const std::vector<job_facts>& jobs, const module_definers& definers,
+                            std::vector<std::vector<std::size_t>>& waits) {
+  for (const auto& module : definers) {
+    for (std::size_t i = 1; i < module.second.size(); ++i)
+      add_wait(waits[module.second[i]], module.second[i - 1]);
+  }
   for (std::size_t job = 0; job < jobs.size(); ++job) {
     if (!jobs[job].fortran)
       continue;
-    for (const std::string& name : jobs[job].scan.defines)
-      definers[name].push_back(job);
+    for (const std::string& name : jobs[job].scan.uses) {
+      const auto found = definers.find(name);
+      if (found == definers.end())
+        continue;
+      for (std::size_t definer : found->second) {
+        if (definer != job)
+          add_wait(waits[job], definer);
+      }
+    }
+  }
+}
+
+// The guessed waits, each one to a job placed earlier in `order`.
+void add_guessed_module_waits(const std::vector<job_facts>& jobs, const module_definers& definers,
+                              const std::vector<std::size_t>& order,
+                              std::vector<std::vector<std::size_t>>& waits) {
+  std::vector<std::size_t> place(jobs.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    place[order[i]] = i;
+  std::vector<std::size_t> opaque;
+  for (std::size_t job = 0; job < jobs.size(); ++job) {
+    if (jobs[job].fortran && jobs[job].scan.opaque)
+      opaque.push_back(job);
   }
   for (std::size_t job = 0; job < jobs.size(); ++job) {
     if (!jobs[job].fortran)
       continue;
     const fortran_scan& scan = jobs[job].scan;
-    bool uncertain = scan.opaque;
-    for (const std::string& name : scan.defines)
-      uncertain = uncertain || definers[name].size() > 1;
-    for (const std::string& name : scan.uses) {
-      const auto found = definers.find(name);
-      uncertain = uncertain || (found != definers.end() && found->second.size() > 1);
-    }
-    if (uncertain) {
-      wait_for_earlier_fortran(jobs, job, false, waits[job]);
-      continue;
-    }
-    for (const std::string& name : scan.uses) {
-      const auto found = definers.find(name);
-      if (found != definers.end()) {
-        add_wait(waits[job], found->second.front());
-      } else if (!is_intrinsic_module(name)) {
-        // An opaque source may define it.
-        wait_for_earlier_fortran(jobs, job, true, waits[job]);
+    bool may_need_opaque = scan.opaque;
+    if (scan.opaque) {
+      for (const auto& module : definers) {
+        for (std::size_t definer : module.second) {
+          if (place[definer] < place[job])
+            add_wait(waits[job], definer);
+        }
       }
     }
+    for (const std::string& name : scan.uses) {
+      if (definers.find(name) == definers.end() && !is_intrinsic_module(name))
+        may_need_opaque = true;
+    }
+    if (!may_need_opaque)
+      continue;
+    for (std::size_t other : opaque) {
+      if (place[other] < place[job])
+        add_wait(waits[job], other);
+    }
+  }
+}
+
+void wait_for_earlier_fortran(const std::vector<job_facts>& jobs, std::size_t job,
+                              std::vector<std::size_t>& waits) {
+  for (std::size_t earlier = 0; earlier < job; ++earlier) {
+    if (jobs[earlier].fortran)
+      add_wait(waits, earlier);
   }
 }
 
@@ -110,13 +142,28 @@ std::vector<std::vector<std::size_t>> order_jobs(const std::vector<job_facts>& j
       add_wait(waits[job], found->second);
     last_writer[output] = job;
   }
+  module_definers definers;
+  std::vector<int> rank(jobs.size(), 2);
+  for (std::size_t job = 0; job < jobs.size(); ++job) {
+    if (!jobs[job].fortran)
+      continue;
+    for (const std::string& name : jobs[job].scan.defines)
+      definers[name].push_back(job);
+    if (jobs[job].scan.opaque)
+      rank[job] = 1;
+    else if (!jobs[job].scan.defines.empty())
+      rank[job] = 0;
+  }
   std::vector<std::vector<std::size_t>> with_modules = waits;
-  add_fortran_waits(jobs, with_modules);
-  if (has_no_circle(with_modules))
+  add_known_module_waits(jobs, definers, with_modules);
+  const std::vector<std::size_t> order = order_along_waits(with_modules, rank);
+  if (!order.empty()) {
+    add_guessed_module_waits(jobs, definers, order, with_modules);
     return with_modules;
+  }
   for (std::size_t job = 0; job < jobs.size(); ++job) {
     if (jobs[job].fortran)
-      wait_for_earlier_fortran(jobs, job, false, waits[job]);
+      wait_for_earlier_fortran(jobs, job, waits[job]);
   }
   return waits;
 }

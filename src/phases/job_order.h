@@ -17,11 +17,17 @@ struct job_facts {
 // For each job, in the order given (the sequential order), the jobs it waits for:
 // - the last earlier job that writes the same file (names compared without regard to case), so
 //   that writers of one file run in sequential order and the last one's file stays;
-// - for a Fortran source, the one listed source that defines each module it uses, wherever that
-//   source is listed;
-// - for a Fortran source that is opaque, defines a module another source defines too, or uses
-//   such a module: every Fortran source listed before it; the same for one that uses a module
-//   no listed source defines, but only the opaque sources before it.
-// Fortran sources that would wait for one another in a circle wait, all of them, for every
-// Fortran source listed before them instead.
+// - for a Fortran source, every listed source that defines a module it uses, wherever that
+//   source is listed; sources that define the same module run in listed order, as they write
+//   the same module file.
+// Those waits follow from the text. Where the text says too little they are guessed, and a guess
+// never closes a circle: the guesses all point backwards along one order of the waits above,
+// which puts sources that define modules first, then opaque sources (in listed order), then the
+// rest. Along that order:
+// - an opaque source waits for every source before it that defines a module (it may use any)
+//   and for the opaque sources before it;
+// - a source that uses a module no listed source defines (and the compiler does not bring)
+//   waits for the opaque sources before it, one of which may define it.
+// When the waits from the text form a circle (two sources that use each other's modules, which
+// no compiler accepts), every Fortran source waits for the Fortran sources listed before it.
 std::vector<std::vector<std::size_t>> order_jobs(const std::vector<job_facts>& jobs);

@@ -7,13 +7,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "phases/compile.h"
 #include "phases/depend.h"
 #include "phases/job_order.h"
+#include "phases/module_scan.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
@@ -303,21 +302,12 @@ void plan_start_order(schedule& plan) {
                    });
 }
 
-fortran_scan scan_fortran_source(const std::string& source) {
-  std::ifstream file(source, std::ios::binary);
-  if (!file) {
-    fortran_scan unreadable;
-    unreadable.opaque = true;
-    return unreadable;
-  }
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  return scan_fortran_text(text, is_fixed_form_fortran(source), is_preprocessed_fortran(source));
-}
-
 // The jobs of a plan up to its first refusal, with what the waiting rules need to know of each.
 void add_jobs(const std::vector<planned_command>& steps, bool depend, schedule& plan,
               std::vector<job_facts>& facts) {
-  for (const planned_command& step : steps) {
+  const std::vector<fortran_scan> scans = scan_fortran_steps(steps, plan.limit, *plan.server);
+  for (std::size_t index = 0; index < steps.size(); ++index) {
+    const planned_command& step = steps[index];
     if (!step.refusal.empty())
       return;
     job next;
@@ -327,8 +317,7 @@ void add_jobs(const std::vector<planned_command>& steps, bool depend, schedule& 
     job_facts fact;
     fact.output = step.output;
     fact.fortran = step.fortran;
-    if (fact.fortran)
-      fact.scan = scan_fortran_source(step.name);
+    fact.scan = scans[index];
     facts.push_back(fact);
   }
 }
