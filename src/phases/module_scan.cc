@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "platform/interpreter.h"
@@ -21,7 +23,12 @@ namespace {
 // How often a run that wants a jobserver token looks for one while its commands run.
 const int token_poll_milliseconds = 10;
 
+// Only a regular file is read: a fifo or a device named by an include would hold the run, or
+// never end.
 bool read_whole_file(const std::string& path, std::string& text) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error))
+    return false;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr)
     return false;
