@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -275,6 +276,11 @@ void remove_products(const std::string& root) {
   closedir(dir);
   for (const std::string& product : products)
     std::remove(product.c_str());
+}
+
+// A failure names the set, not its bytes.
+void PrintTo(const idiom_set& set, std::ostream* out) {
+  *out << set.name;
 }
 
 class ModuleIdiom : public ::testing::TestWithParam<idiom_set> {};
