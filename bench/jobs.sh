@@ -3,7 +3,8 @@
 #   (a) 8 C++ sources of realistic size, with ZRVBUILD_JOBS=2, sequentially, and through make -j2
 #       running the very same commands (taken from zrvbuild -n);
 #   (b) 150 generated Fortran sources, fixed and free form, 3 of them modules that 40 others use,
-#       with ZRVBUILD_JOBS=2 and sequentially;
+#       with ZRVBUILD_JOBS=2 and sequentially; the same sources as preprocessed ones (.F, .F90),
+#       which a parallel run preprocesses once each to read their module order;
 #   (c) one C++ source with ZRVBUILD_JOBS=2 and sequentially.
 # Every run starts without objects or module files. Writes a Markdown table (medians, CPU time)
 # and the ratios that have a goal next to that goal.
@@ -32,7 +33,7 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-mkdir cxx fortran single
+mkdir cxx fortran fortran_cpp single
 
 # A C++ source of the usual kind: a class template over standard containers, a few of its
 # members instantiated.
@@ -152,6 +153,21 @@ for n in $(seq 1 150); do
   fi
 done
 
+# The same set as preprocessed sources: .F and .F90, each with a conditional as real ones have.
+fortran_cpp_list=()
+for source in "${fortran_list[@]}"; do
+  case $source in
+    *.f) renamed=${source%.f}.F ;;
+    *) renamed=${source%.f90}.F90 ;;
+  esac
+  {
+    echo '#ifdef BENCH_UNUSED'
+    echo '#endif'
+    cat "fortran/$source"
+  } >"fortran_cpp/$renamed"
+  fortran_cpp_list+=("$renamed")
+done
+
 # The standard configuration's extra flags are for the MinGW target; position-independent code
 # as a module needs it on Linux.
 export_env=(env -i "PATH=$PATH" "XTRA_CXXFLAGS= " "CXXPICFLAG=-fPIC" "FPICFLAG=-fPIC"
@@ -176,6 +192,8 @@ names=(
   "C++, 8 sources, make -j2"
   "Fortran, 150 sources, sequential"
   "Fortran, 150 sources, ZRVBUILD_JOBS=2"
+  "Fortran, 150 preprocessed sources, sequential"
+  "Fortran, 150 preprocessed sources, ZRVBUILD_JOBS=2"
   "C++, 1 source, sequential"
   "C++, 1 source, ZRVBUILD_JOBS=2"
 )
@@ -185,11 +203,13 @@ commands=(
   "make -s -j2 -C cxx"
   "cd fortran && $zrvbuild -c ${fortran_list[*]}"
   "cd fortran && ZRVBUILD_JOBS=2 $zrvbuild -c ${fortran_list[*]}"
+  "cd fortran_cpp && $zrvbuild -c ${fortran_cpp_list[*]}"
+  "cd fortran_cpp && ZRVBUILD_JOBS=2 $zrvbuild -c ${fortran_cpp_list[*]}"
   "cd single && $zrvbuild -c unit0.cc"
   "cd single && ZRVBUILD_JOBS=2 $zrvbuild -c unit0.cc"
 )
 hyperfine_args=(--runs "$runs" --export-json results.json
-  --prepare "rm -f cxx/*.o fortran/*.o fortran/*.mod single/*.o")
+  --prepare "rm -f cxx/*.o fortran/*.o fortran/*.mod fortran_cpp/*.o fortran_cpp/*.mod single/*.o")
 for i in "${!commands[@]}"; do
   hyperfine_args+=(--command-name "${names[$i]}" "${commands[$i]}")
 done
@@ -215,7 +235,23 @@ done
     "- Fortran speed-up, sequential / ZRVBUILD_JOBS=2: " +
       r($m["Fortran, 150 sources, sequential"]; $m["Fortran, 150 sources, ZRVBUILD_JOBS=2"]) +
       " (at least 1.8)",
+    "- preprocessed Fortran speed-up, sequential / ZRVBUILD_JOBS=2: " +
+      r($m["Fortran, 150 preprocessed sources, sequential"];
+        $m["Fortran, 150 preprocessed sources, ZRVBUILD_JOBS=2"]),
+    "- preprocessed / plain Fortran, both ZRVBUILD_JOBS=2: " +
+      r($m["Fortran, 150 preprocessed sources, ZRVBUILD_JOBS=2"];
+        $m["Fortran, 150 sources, ZRVBUILD_JOBS=2"]),
     "- one source, ZRVBUILD_JOBS=2 / sequential: " +
       r($m["C++, 1 source, ZRVBUILD_JOBS=2"]; $m["C++, 1 source, sequential"]) +
       " (at most 1.02)"' results.json
+  echo
+  echo "What the module scan's preprocessing adds (CPU time of the parallel run beyond the"
+  echo "sequential one, which preprocesses nothing; plain sources for comparison):"
+  echo
+  jq -r '[.results[] | {(.command): (.user + .system)}] | add as $c |
+    def d(a; b): ((a - b) * 100 | round / 100 | tostring);
+    "- preprocessed sources: " + d($c["Fortran, 150 preprocessed sources, ZRVBUILD_JOBS=2"];
+      $c["Fortran, 150 preprocessed sources, sequential"]) + " s",
+    "- plain sources: " + d($c["Fortran, 150 sources, ZRVBUILD_JOBS=2"];
+      $c["Fortran, 150 sources, sequential"]) + " s"' results.json
 } >&3
