@@ -2,8 +2,8 @@
 #include "phases/compile.h"
 
 #include "phases/command_text.h"
+#include "run/command_log.h"
 #include "run/messages.h"
-#include "run/progress.h"
 #include "run/runner.h"
 #include "text/text_rules.h"
 
@@ -95,8 +95,9 @@ int compile_phase(run_state& run, const std::vector<planned_command>& plan) {
       return 1;
     }
     run.obj_files += step.object_entry;
-    announce(step.kind, step.name);
+    const int id = begin_command(step.kind, step.name);
     const int status = run_build_command(step.command, run.dry_run);
+    end_command(id, status, step.command, 1);
     if (status != 0) return status;
   }
   return 0;

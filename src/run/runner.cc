@@ -6,6 +6,7 @@
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/wrappers.h"
+#include "run/command_log.h"
 #include "run/long_commands.h"
 #include "run/messages.h"
 #include "run/run_state.h"
@@ -30,9 +31,9 @@ int run_build_command(const std::string& command, bool dry_run) {
   }
   if (dry_run) return 0;
   // No command starts after an interruption, and one that was interrupted ends the run.
-  end_if_interrupted(0);
+  end_run_if_interrupted(0);
   const int raw_status = std::system(command.c_str());
-  end_if_interrupted(raw_status);
+  end_run_if_interrupted(raw_status);
   return decode_command_status(raw_status);
 }
 
