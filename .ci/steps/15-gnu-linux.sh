@@ -14,7 +14,11 @@ cd "$(dirname "$0")/../.."
 need_packages cmake g++ gcc gfortran make libgtest-dev ninja-build dpkg-dev lintian \
   bash-completion
 
+# The README's quick start, one command a line: the program and the example environment only,
+# then the example.
 cmake --preset gnu-linux
+cmake --build --preset gnu-linux --target zrvbuild example-environment
+sh examples/run-example.sh
 cmake --build --preset gnu-linux
 ctest --preset gnu-linux
 ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset gnu-linux -R '^(GnuLinuxToolchain|cmake_package)\.'
