@@ -103,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       fuzz_environment.emplace_back(
           fields[i].substr(0, equals),
           equals == std::string::npos ? "" : fields[i].substr(equals + 1));
-    } else {
+    } else if (fields[i].empty() || fields[i][0] != '@') {
+      // "@FILE" reads the machine's FILE, which may be a device that never ends: the walk's
+      // reading of argument files has tests of its own.
       args.push_back(fields[i]);
     }
   }
