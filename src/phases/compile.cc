@@ -2,6 +2,7 @@
 #include "phases/compile.h"
 
 #include "phases/command_text.h"
+#include "platform/interpreter.h"
 #include "run/messages.h"
 #include "run/progress.h"
 #include "run/runner.h"
@@ -34,7 +35,7 @@ int compile_sources(source_language language, const std::vector<std::string>& so
       return 1;
     }
     const std::string object = object_name(source, run);
-    run.obj_files.append(" ").append(quote_if_blank(object));
+    run.obj_files.append(" ").append(quote_name_for_interpreter(object));
     announce(command_kind::compile, source);
     const int status = run_build_command(
         compose_compile_command(language, source, object, run, table), run.dry_run);
@@ -58,13 +59,13 @@ std::string compose_compile_command(source_language language, const std::string&
     // Fortran takes no preprocessor flags and keeps the order include, define, pass-on.
     return join_pieces(table[names.compiler], " -c ", table[names.pic_flag], " ",
                        table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                       run.pass_on_flags, " ", quote_if_blank(source), " -o ",
-                       quote_if_blank(object));
+                       run.pass_on_flags, " ", quote_name_for_interpreter(source), " -o ",
+                       quote_name_for_interpreter(object));
   }
   return join_pieces(table[names.compiler], " -c ", table["CPPFLAGS"], " ", table[names.pic_flag],
                      " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",
-                     run.define_flags, " ", quote_if_blank(source), " -o ",
-                     quote_if_blank(object));
+                     run.define_flags, " ", quote_name_for_interpreter(source), " -o ",
+                     quote_name_for_interpreter(object));
 }
 
 std::string missing_compiler_message(source_language language, const std::string& source,

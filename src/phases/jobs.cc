@@ -14,6 +14,7 @@
 #include "phases/compile.h"
 #include "phases/depend.h"
 #include "phases/job_order.h"
+#include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
 #include "platform/processes.h"
@@ -290,7 +291,7 @@ bool add_compile_jobs(source_language language, const std::vector<std::string>& 
     if (!missing.empty())
       return false;
     const std::string object = object_name(source, run);
-    run.obj_files.append(" ").append(object);
+    run.obj_files.append(" ").append(quote_name_for_interpreter(object));
     job compile;
     compile.source = source;
     compile.command = compose_compile_command(language, source, object, run, table);

@@ -3,6 +3,7 @@
 
 #include "build_constants.h"
 #include "phases/command_text.h"
+#include "platform/interpreter.h"
 #include "run/messages.h"
 #include "run/progress.h"
 #include "run/runner.h"
@@ -18,7 +19,7 @@ std::string link_lists(const run_state& run) {
 
 std::string module_link_head(const run_state& run, variable_table& table) {
   return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
-                     run.pass_on_flags, " -o ", quote_if_blank(run.target_file), " ");
+                     run.pass_on_flags, " -o ", quote_name_for_interpreter(run.target_file), " ");
 }
 
 std::string module_link_tail(const run_state& run, variable_table& table) {
@@ -68,5 +69,5 @@ int link_phase(const run_state& run, variable_table& table) {
                              module_link_tail(run, table), run.dry_run);
   if (status != 0 || !run.strip) return status;
   announce(command_kind::strip, product);
-  return run_build_command("strip " + quote_if_blank(product), run.dry_run);
+  return run_build_command("strip " + quote_name_for_interpreter(product), run.dry_run);
 }

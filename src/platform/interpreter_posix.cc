@@ -7,6 +7,7 @@
 
 #include "platform/interpreter.h"
 #include "text/long_commands.h"
+#include "text/name_quoting.h"
 
 extern char** environ;
 
@@ -42,6 +43,14 @@ std::size_t environment_bytes() {
 }
 
 }  // namespace
+
+std::string quote_name_for_interpreter(const std::string& name) {
+  return quote_file_name(name, interpreter_kind::posix_shell);
+}
+
+bool interpreter_can_pass_name(const std::string& name) {
+  return can_pass_file_name(name, interpreter_kind::posix_shell);
+}
 
 std::size_t command_interpreter_limit() {
   return posix_command_limit(argument_limit(), argument_space(), environment_bytes());
