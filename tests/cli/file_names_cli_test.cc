@@ -368,4 +368,77 @@ TEST(Toolchain, HostileNamesBuildAModuleThatExportsEachSourcesFunction) {
   }
 }
 
+
+namespace {
+
+// A source, the object as the compiler names it in its rule, the dependency file's own name
+// as a make target, and whether make can read a rule that names them.
+struct depend_case {
+  std::string source, object_target, dep_file, dep_target;
+  bool make_reads;
+};
+
+const depend_case depend_cases[] = {
+    {"plain.c", "plain.o", "plain.d", "plain.d", true},
+    {"my file.c", "my\\ file.o", "my file.d", "my\\ file.d", true},
+    {"my $(>PWNED2).c", "my\\ $$(>PWNED2).o", "my $(>PWNED2).d", "my\\ $$(>PWNED2).d", true},
+    {"a$b.cc", "a$$b.o", "a$b.d", "a$$b.d", true},
+    {"#hash.c", "\\#hash.o", "#hash.d", "\\#hash.d", true},
+    {"it's.cc", "it's.o", "it's.d", "it's.d", true},
+    {"x&y.c", "x&y.o", "x&y.d", "x&y.d", true},
+    {"p(q).cc", "p(q).o", "p(q).d", "p(q).d", true},
+    {"lt<gt>.c", "lt<gt>.o", "lt<gt>.d", "lt<gt>.d", true},
+    {"q\"uote.cc", "q\"uote.o", "q\"uote.d", "q\"uote.d", true},
+    {"{a,b}.c", "{a,b}.o", "{a,b}.d", "{a,b}.d", true},
+    {"na\xc3\xafve-\xe6\x9d\x8e.cc", "na\xc3\xafve-\xe6\x9d\x8e.o", "na\xc3\xafve-\xe6\x9d\x8e.d",
+     "na\xc3\xafve-\xe6\x9d\x8e.d", true},
+    {"back\\slash.c", "back\\slash.o", "slash.d", "slash.d", true},
+    // make reads a ';' before the colon as a recipe and has no escape for a tab in a target.
+    {"a;>PWNED;.c", "a;>PWNED;.o", "a;>PWNED;.d", "a;>PWNED;.d", false},
+    {"semi;colon.cc", "semi;colon.o", "semi;colon.d", "semi;colon.d", false},
+    {"tab\tt.c", "tab\\\tt.o", "tab\tt.d", "tab\\\tt.d", false},
+};
+
+}  // namespace
+
+// The dependency file names the object, the object under pic/ and itself as make reads them,
+// for every name, sequentially and with two jobs; no other file appears.
+TEST(Toolchain, DependencyFilesOfHostileNames) {
+  ZRV_NEED_TOOLS("gcc", "g++", "make");
+  scratch_dir makefiles;
+  // The first prerequisite of any goal that a rule of the dependency file names.
+  write_file(makefiles.path("show.mk"), "%:: ; @$(info [$@] [$<])\n");
+  for (const char* jobs : {"1", "2"}) {
+    scratch_dir dir;
+    std::vector<std::string> args = {"-M"};
+    names expected;
+    for (const depend_case& c : depend_cases) {
+      write_file(dir.path(c.source), "int f(void);\n");
+      args.push_back(c.source);
+      expected.insert({c.source, c.dep_file});
+    }
+    const process_result run = zrvbuild_with_profile(args, dir.root, jobs);
+    ASSERT_EQ(0, run.status) << jobs << "\n" << run.err;
+    EXPECT_EQ(expected, directory_names(dir.root)) << jobs;
+    for (const depend_case& c : depend_cases) {
+      const std::string rule = "pic/" + c.object_target + " " + c.object_target + " " +
+                               c.dep_target + ": ";
+      EXPECT_EQ(0u, read_file(dir.path(c.dep_file)).find(rule)) << jobs << " " << c.source;
+      if (!c.make_reads)
+        continue;
+      const std::string object = c.source.substr(0, c.source.rfind('.')) + ".o";
+      for (const std::string& goal : {object, "pic/" + object, c.dep_file}) {
+        const process_result made =
+            run_program({find_tool("make"), "-r", "-R", "-B", "-s", "-f", c.dep_file, "-f",
+                         makefiles.path("show.mk"), goal},
+                        {"PATH=/usr/bin:/bin"}, dir.root);
+        // Making the makefiles themselves may print lines of their own first.
+        const std::string line = "[" + goal + "] [" + c.source + "]\n";
+        EXPECT_NE(std::string::npos, ("\n" + made.out).find("\n" + line))
+            << jobs << " " << goal << "\n" << made.out << made.err;
+      }
+    }
+  }
+}
+
 #endif
