@@ -87,7 +87,7 @@ TEST(Win32FileNames, EachNameReachesTheToolWhole) {
                   "\n-Llib\n-lzrvinterp\n-lzorvan\nopts\ndeps\n--\n",
               read_file(linker));
     std::vector<std::string> after = tools;
-    for (const std::string& log : {"fakecc.log", "fakeld.log"}) after.push_back(log);
+    for (const char* log : {"fakecc.log", "fakeld.log"}) after.push_back(log);
     std::sort(after.begin(), after.end());
     EXPECT_EQ(after, directory_names(dir.root));
   }
