@@ -71,7 +71,8 @@ TEST(DependRules, RewriteDependencyLine) {
       {"foo.o: foo.c\r", "foo.d", "pic/foo.o foo.o foo.d: foo.c\r"},
       {"a\0b.o: c\0d"s, "e.d", "pic/a\0b.o a\0b.o e.d: c\0d"s},
       // The dependency file is named as make reads it, as the compiler names the object.
-      {"my\\ file.o: my\\ file.c", "my file.d", "pic/my\\ file.o my\\ file.o my\\ file.d: my\\ file.c"},
+      {"my\\ file.o: my\\ file.c", "my file.d",
+       "pic/my\\ file.o my\\ file.o my\\ file.d: my\\ file.c"},
       {"a$$b.o: a$$b.c", "a$b.d", "pic/a$$b.o a$$b.o a$$b.d: a$$b.c"},
       {"\\#x.o: \\#x.c", "#x.d", "pic/\\#x.o \\#x.o \\#x.d: \\#x.c"},
       // No ".o:": copied as it is.

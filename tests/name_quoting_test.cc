@@ -116,8 +116,9 @@ TEST(NameQuoting, CmdExe) {
 // Between other words of a command, each name comes back as one word, itself.
 TEST(NameQuoting, PosixShellGivesEveryNameBackWhole) {
   for (const placed_name& c : placed_names) {
-    const std::string command = "tool -c " + quote_file_name(c.name, interpreter_kind::posix_shell) +
-                                " -o " + quote_file_name(c.name, interpreter_kind::posix_shell);
+    const std::string command = "tool -c " +
+                                quote_file_name(c.name, interpreter_kind::posix_shell) + " -o " +
+                                quote_file_name(c.name, interpreter_kind::posix_shell);
     EXPECT_EQ((words{"tool", "-c", c.name, "-o", c.name}), split_posix_words(command)) << c.name;
   }
 }

@@ -20,8 +20,7 @@ bool holds_any(const std::string& name, const char* characters) {
 bool holds_other_special(const std::string& name, interpreter_kind kind) {
   if (kind == interpreter_kind::cmd_exe)
     return holds_any(name, cmd_exe_special);
-  return holds_any(name, posix_special) ||
-         (!name.empty() && (name[0] == '#' || name[0] == '~'));
+  return holds_any(name, posix_special) || (!name.empty() && (name[0] == '#' || name[0] == '~'));
 }
 
 std::string single_quoted(const std::string& name) {

@@ -61,13 +61,31 @@ const hostile_name hostile_names[] = {
 // The variables as single tokens, so that every command and argument vector can be compared
 // whole.
 const std::vector<std::string> token_environment = {
-    "F77=gfortran",     "CC=gcc",          "CXX=g++",          "DL_LD=dl-ld",
-    "LD_CXX=ld-cxx",    "CPPFLAGS=-Icpp",  "INCFLAGS=-Iinc",   "XTRA_CFLAGS=-xc",
-    "CFLAGS=-O1",       "XTRA_CXXFLAGS=-xcxx", "CXXFLAGS=-O2", "FFLAGS=-O3",
-    "F77_INTEGER8_FLAG=-i8", "FPICFLAG=-fpic-f", "CPICFLAG=-fpic-c", "CXXPICFLAG=-fpic-x",
-    "DL_LDFLAGS=-shared", "LFLAGS=-Llib",   "ZRV_LINK_OPTS=-zo", "ZRV_LINK_DEPS=-zd",
-    "RDYNAMIC_FLAG=-rdynamic", "LD_STATIC_FLAG=-static-x", "LDFLAGS=-ldf",
-    "ZORVAN_LINK_OPTS=-oo", "ZORVAN_LINK_DEPS=-od",
+    "F77=gfortran",
+    "CC=gcc",
+    "CXX=g++",
+    "DL_LD=dl-ld",
+    "LD_CXX=ld-cxx",
+    "CPPFLAGS=-Icpp",
+    "INCFLAGS=-Iinc",
+    "XTRA_CFLAGS=-xc",
+    "CFLAGS=-O1",
+    "XTRA_CXXFLAGS=-xcxx",
+    "CXXFLAGS=-O2",
+    "FFLAGS=-O3",
+    "F77_INTEGER8_FLAG=-i8",
+    "FPICFLAG=-fpic-f",
+    "CPICFLAG=-fpic-c",
+    "CXXPICFLAG=-fpic-x",
+    "DL_LDFLAGS=-shared",
+    "LFLAGS=-Llib",
+    "ZRV_LINK_OPTS=-zo",
+    "ZRV_LINK_DEPS=-zd",
+    "RDYNAMIC_FLAG=-rdynamic",
+    "LD_STATIC_FLAG=-static-x",
+    "LDFLAGS=-ldf",
+    "ZORVAN_LINK_OPTS=-oo",
+    "ZORVAN_LINK_DEPS=-od",
 };
 
 const std::string compile_c_head = "gcc -c -Icpp -fpic-c -Iinc -xc -O1    ";
@@ -198,8 +216,7 @@ TEST(FileNames, EachToolReceivesEachNameWhole) {
     const std::vector<words> expected = {
         compile_c_args + words{name.source, "-o", name.object},
         module_link_args + words{"-o", module, name.object} + link_tail_args};
-    EXPECT_EQ(expected, tools.ran())
-        << name.source;
+    EXPECT_EQ(expected, tools.ran()) << name.source;
     EXPECT_EQ((names{name.source, name.object, module}), directory_names(tools.work.root))
         << name.source;
   }
@@ -226,8 +243,7 @@ TEST(FileNames, AllNamesInOneRunSequentialAndInParallel) {
     ASSERT_EQ(expected_compiles.size() + 1, ran.size()) << jobs;
     const words link =
         module_link_args + words{"-o", "m;>PWNED3 $(>PWNED4).zrv"} + objects + link_tail_args;
-    EXPECT_EQ(link, ran.back())
-        << jobs;
+    EXPECT_EQ(link, ran.back()) << jobs;
     ran.pop_back();
     std::sort(ran.begin(), ran.end());
     std::sort(expected_compiles.begin(), expected_compiles.end());
@@ -250,8 +266,7 @@ TEST(FileNames, EveryPlacement) {
     names outputs;
   } cases[] = {
       {"sources, objects, libraries, -idirafter, module, strip",
-       {"-s", "-idirafter", dir, "-o", "m&(n)", "f'|x.f90", "c$c.cc", "o;o.o", "l<l>.a",
-        "-DX=a b"},
+       {"-s", "-idirafter", dir, "-o", "m&(n)", "f'|x.f90", "c$c.cc", "o;o.o", "l<l>.a", "-DX=a b"},
        {"f'|x.f90", "c$c.cc", "o;o.o", "l<l>.a"},
        {compile_f_args + words{"-idirafter", dir, "-DX=a", "b", "f'|x.f90", "-o", "f'|x.o"},
         compile_cxx_args + words{"-idirafter", dir, "-DX=a", "b", "c$c.cc", "-o", "c$c.o"},
@@ -263,8 +278,7 @@ TEST(FileNames, EveryPlacement) {
        {"--link-stand-alone", "-s", "-o", "p;rog `x`", "o;o.o"},
        {"o;o.o"},
        {words{"ld-cxx", "-Icpp", "-Iinc", "-xcxx", "-O2", "-rdynamic", "-static-x", "-fpic-c",
-              "-ldf", "-o", "p;rog `x`", "o;o.o", "-Llib", "-lzrvinterp", "-lzorvan", "-oo",
-              "-od"},
+              "-ldf", "-o", "p;rog `x`", "o;o.o", "-Llib", "-lzrvinterp", "-lzorvan", "-oo", "-od"},
         {"strip", "p;rog `x`"}},
        {"p;rog `x`"}},
       {"Fortran source without an extension",
@@ -304,7 +318,8 @@ process_result zrvbuild_with_profile(const std::vector<std::string>& args, const
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
                                           "ZORVAN_HOME=" + example_home, "ZRVBUILD_JOBS=" + jobs};
-  for (const std::string& entry : sanitizer_environment()) environment.push_back(entry);
+  for (const std::string& entry : sanitizer_environment())
+    environment.push_back(entry);
   return run_program(argv, environment, cwd);
 }
 
@@ -340,16 +355,13 @@ TEST(Toolchain, HostileNamesBuildAModuleThatExportsEachSourcesFunction) {
       const std::string number = std::to_string(index++);
       const std::string c_stem = stem, cxx_stem = stem + "_cxx", f_stem = stem + "_f";
       write_file(dir.path(c_stem + ".c"), "#include \"hostile.h\"\nint fn_c_" + number +
-                                               "(void) { return HOSTILE_BASE + " + number +
-                                               "; }\n");
+                                              "(void) { return HOSTILE_BASE + " + number + "; }\n");
       write_file(dir.path(cxx_stem + ".cc"), "#include \"hostile.h\"\nextern \"C\" int fn_cxx_" +
                                                  number + "() { return HOSTILE_BASE; }\n");
-      write_file(dir.path(f_stem + ".f90"),
-                 "subroutine fn_f_" + number + "() bind(c, name='fn_f_" + number +
-                     "')\nend subroutine\n");
+      write_file(dir.path(f_stem + ".f90"), "subroutine fn_f_" + number + "() bind(c, name='fn_f_" +
+                                                number + "')\nend subroutine\n");
       args.insert(args.end(), {c_stem + ".c", cxx_stem + ".cc", f_stem + ".f90"});
-      functions.insert(functions.end(),
-                       {"fn_c_" + number, "fn_cxx_" + number, "fn_f_" + number});
+      functions.insert(functions.end(), {"fn_c_" + number, "fn_cxx_" + number, "fn_f_" + number});
       // The object of back\slash is named after what follows the backslash.
       const auto object = [](const std::string& base) {
         return base.substr(base.find_last_of('\\') + 1) + ".o";
@@ -360,14 +372,13 @@ TEST(Toolchain, HostileNamesBuildAModuleThatExportsEachSourcesFunction) {
     const process_result build = zrvbuild_with_profile(args, dir.root, jobs);
     ASSERT_EQ(0, build.status) << jobs << "\n" << build.out << build.err;
     EXPECT_EQ(expected, directory_names(dir.root)) << jobs;
-    const process_result symbols = run_program(
-        {find_tool("nm"), "-D", "--defined-only", module + ".zrv"}, {}, dir.root);
+    const process_result symbols =
+        run_program({find_tool("nm"), "-D", "--defined-only", module + ".zrv"}, {}, dir.root);
     ASSERT_EQ(0, symbols.status) << symbols.err;
     for (const std::string& function : functions)
       EXPECT_NE(std::string::npos, symbols.out.find(" " + function + "\n")) << jobs << function;
   }
 }
-
 
 namespace {
 
@@ -421,21 +432,21 @@ TEST(Toolchain, DependencyFilesOfHostileNames) {
     ASSERT_EQ(0, run.status) << jobs << "\n" << run.err;
     EXPECT_EQ(expected, directory_names(dir.root)) << jobs;
     for (const depend_case& c : depend_cases) {
-      const std::string rule = "pic/" + c.object_target + " " + c.object_target + " " +
-                               c.dep_target + ": ";
+      const std::string rule =
+          "pic/" + c.object_target + " " + c.object_target + " " + c.dep_target + ": ";
       EXPECT_EQ(0u, read_file(dir.path(c.dep_file)).find(rule)) << jobs << " " << c.source;
       if (!c.make_reads)
         continue;
       const std::string object = c.source.substr(0, c.source.rfind('.')) + ".o";
       for (const std::string& goal : {object, "pic/" + object, c.dep_file}) {
-        const process_result made =
-            run_program({find_tool("make"), "-r", "-R", "-B", "-s", "-f", c.dep_file, "-f",
-                         makefiles.path("show.mk"), goal},
-                        {"PATH=/usr/bin:/bin"}, dir.root);
+        const process_result made = run_program({find_tool("make"), "-r", "-R", "-B", "-s", "-f",
+                                                 c.dep_file, "-f", makefiles.path("show.mk"), goal},
+                                                {"PATH=/usr/bin:/bin"}, dir.root);
         // Making the makefiles themselves may print lines of their own first.
         const std::string line = "[" + goal + "] [" + c.source + "]\n";
         EXPECT_NE(std::string::npos, ("\n" + made.out).find("\n" + line))
-            << jobs << " " << goal << "\n" << made.out << made.err;
+            << jobs << " " << goal << "\n"
+            << made.out << made.err;
       }
     }
   }

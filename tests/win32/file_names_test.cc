@@ -17,10 +17,10 @@
 namespace {
 
 const std::vector<std::string> short_settings = {
-    "CC=fakecc",      "CXX=fakecxx",        "F77=fakef",      "CPPFLAGS=-DCPP",
-    "INCFLAGS=-Iinc", "XTRA_CFLAGS=-x",     "CFLAGS=-O1",     "FFLAGS=-O1",
-    "FPICFLAG=-fp",   "DL_LD=fakeld",       "DL_LDFLAGS=-shared", "LFLAGS=-Llib",
-    "ZRV_LINK_OPTS=opts", "ZRV_LINK_DEPS=deps"};
+    "CC=fakecc",          "CXX=fakecxx",  "F77=fakef",          "CPPFLAGS=-DCPP",
+    "XTRA_CXXFLAGS=-x",   "CXXFLAGS=-O1", "INCFLAGS=-Iinc",     "XTRA_CFLAGS=-x",
+    "CFLAGS=-O1",         "FFLAGS=-O1",   "FPICFLAG=-fp",       "DL_LD=fakeld",
+    "DL_LDFLAGS=-shared", "LFLAGS=-Llib", "ZRV_LINK_OPTS=opts", "ZRV_LINK_DEPS=deps"};
 
 std::vector<std::string> directory_names(const std::string& path) {
   std::vector<std::string> names;
@@ -69,8 +69,8 @@ TEST(Win32FileNames, EachNameReachesTheToolWhole) {
             : module;
     process_result dry = run_zrvbuild({"-n", c.source}, short_settings);
     EXPECT_EQ("fakecc -c -DCPP  -Iinc -x -O1    " + c.placed_source + " -o " + c.placed_object +
-                  "\r\nfakeld -Iinc -x -O1 -shared  -o " + placed_module + "  " +
-                  c.placed_object + "   -Llib -lzrvinterp -lzorvan opts deps\r\n",
+                  "\r\nfakeld -Iinc -x -O1 -shared  -o " + placed_module + "  " + c.placed_object +
+                  "   -Llib -lzrvinterp -lzorvan opts deps\r\n",
               dry.out);
     EXPECT_EQ(0, dry.status);
 
@@ -87,7 +87,8 @@ TEST(Win32FileNames, EachNameReachesTheToolWhole) {
                   "\n-Llib\n-lzrvinterp\n-lzorvan\nopts\ndeps\n--\n",
               read_file(linker));
     std::vector<std::string> after = tools;
-    for (const char* log : {"fakecc.log", "fakeld.log"}) after.push_back(log);
+    for (const char* log : {"fakecc.log", "fakeld.log"})
+      after.push_back(log);
     std::sort(after.begin(), after.end());
     EXPECT_EQ(after, directory_names(dir.root));
   }
@@ -100,16 +101,17 @@ TEST(Win32FileNames, EveryPlacement) {
   const std::string compiler = install_fake_tool(dir.root, "fakef", 0);
   const std::string linker = install_fake_tool(dir.root, "fakeld", 0);
   const std::string strip = install_fake_tool(dir.root, "strip", 0);
-  process_result run = run_zrvbuild({"-s", "-idirafter", "C:\\Jane Doe (x86)\\inc\\", "-o",
-                                     "m&(n)", "f^x.f90", "o|o.o", "l<l>.a"},
+  process_result run = run_zrvbuild({"-s", "-idirafter", "C:\\Jane Doe (x86)\\inc\\", "-o", "m&(n)",
+                                     "f^x.f90", "o|o.o", "l<l>.a"},
                                     short_settings, dir.root);
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
   EXPECT_EQ("-c\n-fp\n-O1\n-idirafter\nC:\\Jane Doe (x86)\\inc\\\nf^x.f90\n-o\nf^x.o\n--\n",
             read_file(compiler));
-  EXPECT_EQ("-Iinc\n-x\n-O1\n-shared\n-o\nm&(n).zrv\no|o.o\nf^x.o\nl<l>.a\n-Llib\n-lzrvinterp\n"
-            "-lzorvan\nopts\ndeps\n--\n",
-            read_file(linker));
+  EXPECT_EQ(
+      "-Iinc\n-x\n-O1\n-shared\n-o\nm&(n).zrv\no|o.o\nf^x.o\nl<l>.a\n-Llib\n-lzrvinterp\n"
+      "-lzorvan\nopts\ndeps\n--\n",
+      read_file(linker));
   EXPECT_EQ("m&(n).zrv\n--\n", read_file(strip));
 }
 
@@ -136,16 +138,20 @@ TEST(Win32FileNames, NamesTheInterpreterCannotCarryAreRefused) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     scratch_dir dir;
-    const std::vector<std::string> logs = {install_fake_tool(dir.root, "fakecc", 0),
-                                           install_fake_tool(dir.root, "fakecxx", 0),
-                                           install_fake_tool(dir.root, "fakef", 0),
-                                           install_fake_tool(dir.root, "fakeld", 0)};
+    const std::vector<std::string> logs = {
+        install_fake_tool(dir.root, "fakecc", 0), install_fake_tool(dir.root, "fakecxx", 0),
+        install_fake_tool(dir.root, "fakef", 0), install_fake_tool(dir.root, "fakeld", 0)};
     const std::vector<std::string> before = directory_names(dir.root);
     process_result run = run_zrvbuild(c.args, short_settings, dir.root);
     EXPECT_EQ(1, run.status);
     EXPECT_EQ("", run.out);
-    EXPECT_EQ("zrvbuild: cannot pass the file name " + c.name + " to the command interpreter\r\n",
-              run.err);
+    // Standard error is a text stream: a line feed in the name is written as "\r\n".
+    std::string name_written;
+    for (const char ch : c.name)
+      name_written += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    EXPECT_EQ(
+        "zrvbuild: cannot pass the file name " + name_written + " to the command interpreter\r\n",
+        run.err);
     EXPECT_EQ(before, directory_names(dir.root));
   }
   // Nothing is placed in a command when the run only prints a value.
