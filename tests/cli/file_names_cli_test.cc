@@ -126,13 +126,19 @@ struct recording_tools {
   recording_tools() {
     mkdir(tools.path("bin").c_str(), 0755);
     for (const char* tool : {"gfortran", "gcc", "g++", "dl-ld", "ld-cxx", "strip"}) {
+      // The record is written whole to a file of its own first and then appended in one
+      // write, so that tools running at once never mix their records.
+      const std::string log = "'" + tools.path("argv.log") + "'";
       write_script(tools.path(std::string("bin/") + tool),
-                   "printf '%s\\0%s\\0' '" + std::string(tool) + "' \"$#\" >> '" +
-                       tools.path("argv.log") +
-                       "'\n"
-                       "for a in \"$@\"; do printf '%s\\0' \"$a\" >> '" +
-                       tools.path("argv.log") +
-                       "'; done\n"
+                   "record=" + log +
+                       ".$$\n"
+                       "printf '%s\\0%s\\0' '" +
+                       std::string(tool) +
+                       "' \"$#\" > \"$record\"\n"
+                       "for a in \"$@\"; do printf '%s\\0' \"$a\" >> \"$record\"; done\n"
+                       "cat \"$record\" >> " +
+                       log +
+                       " && rm \"$record\"\n"
                        "out=; prev=\n"
                        "for a in \"$@\"; do if [ \"$prev\" = -o ]; then out=$a; fi; prev=$a; done\n"
                        "if [ -n \"$out\" ]; then : > \"$out\" || exit 1; fi\n");
