@@ -14,6 +14,7 @@
 
 #include "support/process.h"
 #include "support/scratch.h"
+#include "support/token_flags.h"
 #include "support/tools.h"
 #include "text/long_commands.h"
 
@@ -60,33 +61,8 @@ const hostile_name hostile_names[] = {
 
 // The variables as single tokens, so that every command and argument vector can be compared
 // whole.
-const std::vector<std::string> token_environment = {
-    "F77=gfortran",
-    "CC=gcc",
-    "CXX=g++",
-    "DL_LD=dl-ld",
-    "LD_CXX=ld-cxx",
-    "CPPFLAGS=-Icpp",
-    "INCFLAGS=-Iinc",
-    "XTRA_CFLAGS=-xc",
-    "CFLAGS=-O1",
-    "XTRA_CXXFLAGS=-xcxx",
-    "CXXFLAGS=-O2",
-    "FFLAGS=-O3",
-    "F77_INTEGER8_FLAG=-i8",
-    "FPICFLAG=-fpic-f",
-    "CPICFLAG=-fpic-c",
-    "CXXPICFLAG=-fpic-x",
-    "DL_LDFLAGS=-shared",
-    "LFLAGS=-Llib",
-    "ZRV_LINK_OPTS=-zo",
-    "ZRV_LINK_DEPS=-zd",
-    "RDYNAMIC_FLAG=-rdynamic",
-    "LD_STATIC_FLAG=-static-x",
-    "LDFLAGS=-ldf",
-    "ZORVAN_LINK_OPTS=-oo",
-    "ZORVAN_LINK_DEPS=-od",
-};
+const std::vector<std::string> token_environment = token_environment_with(
+    {"F77=gfortran", "CC=gcc", "CXX=g++", "DL_LD=dl-ld", "LD_CXX=ld-cxx"});
 
 const std::string compile_c_head = "gcc -c -Icpp -fpic-c -Iinc -xc -O1    ";
 const std::string module_link_head = "dl-ld -Iinc -xcxx -O2 -shared  -o ";
