@@ -3,8 +3,10 @@
 #   (a) 8 C++ sources of realistic size, with ZRVBUILD_JOBS=2, sequentially, and through make -j2
 #       running the very same commands (taken from zrvbuild -n);
 #   (b) 150 generated Fortran sources, fixed and free form, 3 of them modules that 40 others use,
-#       with ZRVBUILD_JOBS=2 and sequentially; the same sources as preprocessed ones (.F, .F90),
-#       which a parallel run preprocesses once each to read their module order;
+#       with ZRVBUILD_JOBS=2 and sequentially, and with ZRVBUILD_JOBS=2 writing a trace (the
+#       capture of each command's output is in every parallel run); the same sources as
+#       preprocessed ones (.F, .F90), with ZRVBUILD_JOBS=2 and sequentially, which a parallel run
+#       preprocesses once each to read their module order;
 #   (c) one C++ source with ZRVBUILD_JOBS=2 and sequentially.
 # Every run starts without objects or module files. Writes a Markdown table (medians, CPU time)
 # and the ratios that have a goal next to that goal.
@@ -192,6 +194,7 @@ names=(
   "C++, 8 sources, make -j2"
   "Fortran, 150 sources, sequential"
   "Fortran, 150 sources, ZRVBUILD_JOBS=2"
+  "Fortran, 150 sources, ZRVBUILD_JOBS=2, traced"
   "Fortran, 150 preprocessed sources, sequential"
   "Fortran, 150 preprocessed sources, ZRVBUILD_JOBS=2"
   "C++, 1 source, sequential"
@@ -203,6 +206,7 @@ commands=(
   "make -s -j2 -C cxx"
   "cd fortran && $zrvbuild -c ${fortran_list[*]}"
   "cd fortran && ZRVBUILD_JOBS=2 $zrvbuild -c ${fortran_list[*]}"
+  "cd fortran && ZRVBUILD_JOBS=2 ZRVBUILD_TRACE=$work/trace.json $zrvbuild -c ${fortran_list[*]}"
   "cd fortran_cpp && $zrvbuild -c ${fortran_cpp_list[*]}"
   "cd fortran_cpp && ZRVBUILD_JOBS=2 $zrvbuild -c ${fortran_cpp_list[*]}"
   "cd single && $zrvbuild -c unit0.cc"
@@ -235,6 +239,9 @@ done
     "- Fortran speed-up, sequential / ZRVBUILD_JOBS=2: " +
       r($m["Fortran, 150 sources, sequential"]; $m["Fortran, 150 sources, ZRVBUILD_JOBS=2"]) +
       " (at least 1.8)",
+    "- Fortran, the trace / none (ZRVBUILD_JOBS=2): " +
+      r($m["Fortran, 150 sources, ZRVBUILD_JOBS=2, traced"];
+        $m["Fortran, 150 sources, ZRVBUILD_JOBS=2"]) + " (at most 1.01)",
     "- preprocessed Fortran speed-up, sequential / ZRVBUILD_JOBS=2: " +
       r($m["Fortran, 150 preprocessed sources, sequential"];
         $m["Fortran, 150 preprocessed sources, ZRVBUILD_JOBS=2"]),

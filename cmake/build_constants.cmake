@@ -3,16 +3,42 @@
 # The prefix, version, tool chain directory, strip switch and link lists are cache variables, so
 # a packager can set them at configure time.
 
-set(ZRVBUILD_PREFIX "${CMAKE_INSTALL_PREFIX}" CACHE STRING
-    "Directory the build is configured for (forward slashes, no trailing slash)")
+# The prefix, the tool chain directory and the link lists have defaults derived from other
+# settings (the install prefix first of all). A build directory configured again with another
+# install prefix must not keep the old prefix in its program: a value that still holds the
+# default it was given follows the new default; a value someone set stays. Build directories
+# made before the defaults were recorded take their cached values as the old defaults.
+set(_zrv_recorded_before FALSE)
+if(DEFINED CACHE{ZRVBUILD_LINK_LISTS_OF} AND NOT DEFINED CACHE{_ZRVBUILD_DEFAULT_ZRVBUILD_PREFIX})
+  set(_zrv_recorded_before TRUE)
+endif()
+function(zrvbuild_derived_cache name default doc)
+  set(record "_ZRVBUILD_DEFAULT_${name}")
+  if(DEFINED CACHE{${record}})
+    set(old_default "$CACHE{${record}}")
+  elseif(_zrv_recorded_before)
+    set(old_default "$CACHE{${name}}")
+  else()
+    set(old_default "${default}")
+  endif()
+  if(NOT old_default STREQUAL default AND "$CACHE{${name}}" STREQUAL old_default)
+    unset(${name} CACHE)
+  endif()
+  set(${name} "${default}" CACHE STRING "${doc}")
+  set(${record} "${default}" CACHE INTERNAL "")
+endfunction()
+
+zrvbuild_derived_cache(ZRVBUILD_PREFIX "${CMAKE_INSTALL_PREFIX}"
+                       "Directory the build is configured for (forward slashes, no trailing slash)")
+set(ZRVBUILD_PREFIX "$CACHE{ZRVBUILD_PREFIX}")
 string(REPLACE "\\" "/" ZRVBUILD_PREFIX "${ZRVBUILD_PREFIX}")
 string(REGEX REPLACE "(.)/+$" "\\1" ZRVBUILD_PREFIX "${ZRVBUILD_PREFIX}")
 
 set(ZRVBUILD_VERSION "${PROJECT_VERSION}" CACHE STRING "Version string printed by zrvbuild -v")
 
 get_filename_component(_zrv_parent "${ZRVBUILD_PREFIX}" DIRECTORY)
-set(ZRVBUILD_TOOLCHAIN_DIR "${_zrv_parent}" CACHE STRING
-    "Directory holding the build tool chain's own libraries (parent of the prefix)")
+zrvbuild_derived_cache(ZRVBUILD_TOOLCHAIN_DIR "${_zrv_parent}"
+                       "Directory holding the build tool chain's own libraries (parent of the prefix)")
 
 set(ZRVBUILD_NO_STRIP "false" CACHE STRING "\"yes\" or \"true\" disables the strip options")
 
@@ -55,7 +81,7 @@ if(DEFINED ZRVBUILD_LINK_LISTS_OF AND NOT ZRVBUILD_LINK_LISTS_OF STREQUAL ZRVBUI
 endif()
 set(ZRVBUILD_LINK_LISTS_OF "${ZRVBUILD_CONFIGURATION}" CACHE INTERNAL "")
 foreach(_list ${_zrv_lists})
-  set(ZRVBUILD_${_list} "${ZRVCONF_${_list}}" CACHE STRING "Configured default of ${_list}")
+  zrvbuild_derived_cache(ZRVBUILD_${_list} "${ZRVCONF_${_list}}" "Configured default of ${_list}")
 endforeach()
 
 # Writes the constants as C string literals into a generated header.

@@ -97,21 +97,53 @@ function(_zrvbuild_compiler_parts launchers_out options_out name language)
 endfunction()
 
 # One SHELL: entry holding the arguments in order, so that CMake neither drops repeated ones
-# nor splits them again; the text is kept clear of generator-expression syntax.
+# nor splits them again; the text is kept clear of generator-expression syntax. With
+# STANDARD_IF CONDITION, a -std= argument stands only where the generator expression CONDITION
+# holds.
 function(_zrvbuild_shell_entry out)
+  set(condition "")
+  if(ARGV1 STREQUAL "STANDARD_IF")
+    set(condition "${ARGV2}")
+    list(REMOVE_AT ARGN 0 1)
+  endif()
+  string(ASCII 1 dollar)
   set(quoted)
   foreach(arg IN LISTS ARGN)
+    set(standard FALSE)
+    if(NOT condition STREQUAL "" AND arg MATCHES "^-std=")
+      set(standard TRUE)
+    endif()
     string(REPLACE "\\" "\\\\" arg "${arg}")
     string(REPLACE "\"" "\\\"" arg "${arg}")
-    list(APPEND quoted "\"${arg}\"")
+    set(arg "\"${arg}\"")
+    string(REPLACE "$" "${dollar}" arg "${arg}")
+    string(REPLACE ">" "$<ANGLE-R>" arg "${arg}")
+    string(REPLACE "," "$<COMMA>" arg "${arg}")
+    string(REPLACE "${dollar}" "$<1:$>" arg "${arg}")
+    if(standard)
+      set(arg "$<${condition}:${arg}>")
+    endif()
+    list(APPEND quoted "${arg}")
   endforeach()
   list(JOIN quoted " " text)
-  string(ASCII 1 dollar)
-  string(REPLACE "$" "${dollar}" text "${text}")
-  string(REPLACE ">" "$<ANGLE-R>" text "${text}")
-  string(REPLACE "," "$<COMMA>" text "${text}")
-  string(REPLACE "${dollar}" "$<1:$>" text "${text}")
   set(${out} "SHELL:${text}" PARENT_SCOPE)
+endfunction()
+
+# The condition under which zrvbuild's -std= (from the options of CC or CXX) is the target's
+# standard: CMake's own means set none, that is neither the <LANG>_STANDARD property (which
+# CMAKE_<LANG>_STANDARD initialises) nor a compile feature of the language (cxx_..., c_...), of
+# the target or coming from the targets it links. Where CMake's means set one, CMake's flag
+# decides alone, or the compiler's default when that already satisfies it and CMake adds no
+# flag. The features are read once: CMake gathers those of linked targets only the first time
+# an expression reads the property.
+function(_zrvbuild_standard_default_condition out language)
+  if(language STREQUAL "CXX")
+    set(prefix cxx_)
+  else()
+    set(prefix c_)
+  endif()
+  set(${out} "$<NOT:$<OR:$<BOOL:$<TARGET_PROPERTY:${language}_STANDARD>>,$<BOOL:$<FILTER:$<TARGET_PROPERTY:COMPILE_FEATURES>,INCLUDE,^${prefix}>>>>"
+      PARENT_SCOPE)
 endfunction()
 
 # The arguments after the objects as one linker-flag item. CMake passes such an item through
@@ -148,7 +180,8 @@ function(_zrvbuild_link_item out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# The compile options of every language the target may use.
+# The compile options of every language the target may use. The -std= among the C and C++
+# options is a default: it gives way to a standard that CMake's own means set.
 function(_zrvbuild_compile_options target mex)
   set(mex_args)
   if(mex)
@@ -173,7 +206,12 @@ function(_zrvbuild_compile_options target mex)
     _zrvbuild_arguments(args ${flags})
     list(APPEND options ${args} ${mex_args})
     if(NOT options STREQUAL "")
-      _zrvbuild_shell_entry(entry ${options})
+      set(standard_if)
+      if(NOT language STREQUAL "Fortran")
+        _zrvbuild_standard_default_condition(condition ${language})
+        set(standard_if STANDARD_IF "${condition}")
+      endif()
+      _zrvbuild_shell_entry(entry ${standard_if} ${options})
       set_property(TARGET ${target} APPEND PROPERTY COMPILE_OPTIONS
                    "$<$<COMPILE_LANGUAGE:${language}>:${entry}>")
     endif()

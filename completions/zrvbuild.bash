@@ -4,8 +4,9 @@
 # sourced directly.
 
 # Forms that stand alone; -IDIR, -DDEF, -lLIB, -W... and the like carry their operand glued on.
+# --version asks for the version line when it is the only argument.
 _zrvbuild_options='-h -? --help -idirafter -M --depend -c --compile -o --output -g -p --print
-  --link-stand-alone --mex -s --strip -n --just-print --dry-run -v --verbose'
+  --link-stand-alone --mex -s --strip -n --just-print --dry-run -v --verbose --version'
 
 _zrvbuild_variables='ALL_CFLAGS ALL_CXXFLAGS ALL_FFLAGS ALL_LDFLAGS AR BLAS_LIBS CC CFLAGS
   CPICFLAG CPPFLAGS CXX CXXFLAGS CXXPICFLAG DEPEND_EXTRA_SED_PATTERN DEPEND_FLAGS DL_LD

@@ -12,7 +12,8 @@ need_packages ccache distcc groff-base
 ZRVBUILD_REQUIRE_TOOLS=1 ctest --preset default -R '^(Launchers|JobsDistcc|ManPage|Completion)\.|^install\.'
 
 cmake --build --preset default --target package
-prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' build/default/CMakeCache.txt)
+# The Debian package installs under /usr, whatever the build's prefix.
+prefix=/usr
 version=$(sed -n 's/^ZRVBUILD_VERSION:STRING=//p' build/default/CMakeCache.txt)
 deb=$(ls build/default/zrvbuild_"$version"_*.deb)
 
@@ -28,7 +29,7 @@ dpkg -r zrvbuild
   echo "installed zrvbuild -v printed [$got]" >&2
   exit 1
 }
-for file in bin/zrvbuild share/man/man1/zrvbuild.1 share/bash-completion/completions/zrvbuild; do
+for file in bin/zrvbuild share/man/man1/zrvbuild.1.gz share/bash-completion/completions/zrvbuild; do
   grep -qx "$prefix/$file" <<<"$installed_files" || {
     echo "the package did not install $prefix/$file" >&2
     exit 1

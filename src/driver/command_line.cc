@@ -1,13 +1,18 @@
 // The command-line walk. File rules come before option rules, so an option whose text ends in
-// a recognised suffix is taken as a file.
+// a recognised suffix is taken as a file; an argument file is read only where every rule
+// refused the argument, so "@x.c" stays a C source.
 #include "driver/command_line.h"
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include "build_constants.h"
 #include "config/variable_table.h"
 #include "driver/help_text.h"
+#include "platform/interpreter.h"
 #include "run/messages.h"
+#include "text/argument_files.h"
 #include "text/text_rules.h"
 
 namespace {
@@ -94,15 +99,23 @@ const option_form option_forms[] = {
     {"-", true, option_kind::pass_on},
 };
 
+// Every file or directory name that a command will carry passes through here, so that a name
+// the interpreter cannot carry ends the run before any command starts.
+void note_file_name(const std::string& name, run_state& run) {
+  if (run.unpassable_name.empty() && !interpreter_can_pass_name(name))
+    run.unpassable_name = name;
+}
+
 bool sort_file_argument(const std::string& arg, run_state& run) {
   for (const file_suffix& rule : file_suffixes) {
     if (!ends_with(arg, rule.suffix)) continue;
+    note_file_name(arg, run);
     switch (rule.kind) {
       case file_kind::c_source: run.c_files.push_back(arg); break;
       case file_kind::cxx_source: run.cxx_files.push_back(arg); break;
       case file_kind::fortran_source: run.fortran_files.push_back(arg); break;
-      case file_kind::object: run.obj_files += " " + quote_if_blank(arg); break;
-      case file_kind::library: run.lib_files += " " + quote_if_blank(arg); break;
+      case file_kind::object: run.obj_files += " " + quote_name_for_interpreter(arg); break;
+      case file_kind::library: run.lib_files += " " + quote_name_for_interpreter(arg); break;
     }
     if (run.target_file.empty()) run.target_file = arg;
     return true;
@@ -117,6 +130,43 @@ const option_form* match_option(const std::string& arg) {
   return nullptr;
 }
 
+// The whole content of a file, or false when it cannot be opened or read to its end (a
+// directory, for one).
+bool read_whole_file(const std::string& name, std::string& text) {
+  std::FILE* file = std::fopen(name.c_str(), "rb");
+  if (file == nullptr) return false;
+  char buffer[65536];
+  std::size_t count;
+  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+  const bool complete = std::ferror(file) == 0;
+  std::fclose(file);
+  return complete;
+}
+
+// A file that names itself, directly or through others, would be read without end: a run
+// reads this many argument files at most.
+const int most_argument_files = 1000;
+
+// Inserts the arguments that the file holds after position at of args, where the walk meets
+// them next. False, with the message printed, when the file cannot be read or too many
+// have been.
+bool insert_argument_file(const std::string& name, std::vector<std::string>& args,
+                          std::size_t at, int& files_read) {
+  if (++files_read > most_argument_files) {
+    print_error("more than " + std::to_string(most_argument_files) +
+                " argument files, stopped at " + name);
+    return false;
+  }
+  std::string text;
+  if (!read_whole_file(name, text)) {
+    print_error("unable to read arguments from " + name);
+    return false;
+  }
+  const std::vector<std::string> words = argument_file_words(text);
+  args.insert(args.begin() + at + 1, words.begin(), words.end());
+  return true;
+}
+
 // The debug options ask an MSVC wrapper for its own debug output.
 void add_debug_to_msvc_wrappers() {
   for (const char* name : {"CC", "CXX", "DL_LD"}) {
@@ -129,11 +179,20 @@ void add_debug_to_msvc_wrappers() {
 
 int walk_command_line(int argc, const char* const* argv, run_state& run, bool& run_ended) {
   run_ended = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  // The arguments of an argument file are inserted right after its name, so the walk meets
+  // them where the file was named.
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+  int argument_files = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string arg = args[i];
     if (sort_file_argument(arg, run)) continue;
-    const bool has_operand = i + 1 < argc;
+    const bool has_operand = i + 1 < args.size();
     const option_form* form = match_option(arg);
+    if (form == nullptr && names_argument_file(arg)) {
+      if (insert_argument_file(arg.substr(1), args, i, argument_files)) continue;
+      run_ended = true;
+      return 1;
+    }
     if (form == nullptr) {
       print_error("unrecognized argument " + arg);
       run_ended = true;
@@ -154,7 +213,8 @@ int walk_command_line(int argc, const char* const* argv, run_state& run, bool& r
         break;
       case option_kind::idirafter:
         if (has_operand) {
-          run.include_flags += " -idirafter " + quote_if_blank(argv[++i]);
+          note_file_name(args[++i], run);
+          run.include_flags += " -idirafter " + quote_name_for_interpreter(args[i]);
         } else {
           print_error("include directory name missing");
         }
@@ -175,7 +235,8 @@ int walk_command_line(int argc, const char* const* argv, run_state& run, bool& r
         break;
       case option_kind::output:
         if (has_operand) {
-          run.output_file = argv[++i];
+          run.output_file = args[++i];
+          note_file_name(run.output_file, run);
         } else {
           print_error("output filename missing");
         }
@@ -185,7 +246,7 @@ int walk_command_line(int argc, const char* const* argv, run_state& run, bool& r
         break;
       case option_kind::print:
         if (has_operand) {
-          print_out_line(table_value(argv[i + 1]));
+          print_out_line(table_value(args[i + 1]));
           run_ended = true;
           return 0;
         }

@@ -13,6 +13,7 @@
 #include "phases/jobs.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
+#include "run/command_log.h"
 #include "run/messages.h"
 #include "run/progress.h"
 #include "run/run_state.h"
@@ -65,6 +66,23 @@ int depend_with_jobs(run_state& run, variable_table& table, int job_count) {
   return status;
 }
 
+// The phases in their order, each a span of the trace.
+int run_phases(run_state& run, variable_table& table, int job_count) {
+  long long start = log_clock();
+  if (run.depend) {
+    const int status = depend_with_jobs(run, table, job_count);
+    log_span("dependency files", "phase", start, log_clock(), 0);
+    return status;
+  }
+  const int status = compile_with_jobs(run, table, job_count);
+  log_span("compile", "phase", start, log_clock(), 0);
+  if (!run.link || status != 0 || run.obj_files.empty()) return status;
+  start = log_clock();
+  const int link_status = link_phase(run, table);
+  log_span(run.strip ? "link and strip" : "link", "phase", start, log_clock(), 0);
+  return link_status;
+}
+
 }  // namespace
 
 int prepare_run(int argc, const char* const* argv, run_state& run, bool& run_ended) {
@@ -90,6 +108,11 @@ int run_zrvbuild(int argc, const char* const* argv) {
   if (run_ended) return prepare_status;
   // A warning the walk could not write ends the run before any command starts.
   if (standard_output_failed()) return 1;
+  // So does a name that the command interpreter would not hand on unchanged.
+  if (!run.unpassable_name.empty()) {
+    print_error("cannot pass the file name " + run.unpassable_name + " to the command interpreter");
+    return 1;
+  }
 
   const char* jobs_value = std::getenv("ZRVBUILD_JOBS");
   int job_count = 1;
@@ -102,8 +125,6 @@ int run_zrvbuild(int argc, const char* const* argv) {
   variable_table& table = the_variable_table();
   // A bad ZRVBUILD_PROGRESS ends the run before any command starts.
   if (setup_progress(run) != 0) return 1;
-  if (run.depend) return depend_with_jobs(run, table, job_count);
-  const int status = compile_with_jobs(run, table, job_count);
-  if (!run.link || status != 0 || run.obj_files.empty()) return status;
-  return link_phase(run, table);
+  setup_command_log(job_count);
+  return finish_command_log(run_phases(run, table, job_count));
 }

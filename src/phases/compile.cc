@@ -2,8 +2,9 @@
 #include "phases/compile.h"
 
 #include "phases/command_text.h"
+#include "platform/interpreter.h"
+#include "run/command_log.h"
 #include "run/messages.h"
-#include "run/progress.h"
 #include "run/runner.h"
 #include "text/text_rules.h"
 
@@ -40,7 +41,7 @@ bool plan_sources(source_language language, const std::vector<std::string>& sour
       return false;
     }
     step.output = object_name(source, run);
-    step.object_entry = " " + quote_if_blank(step.output);
+    step.object_entry = " " + quote_name_for_interpreter(step.output);
     step.command = compose_compile_command(language, source, step.output, run, table);
     if (step.fortran)
       step.preprocess = compose_fortran_preprocess_command(source, run, table);
@@ -64,13 +65,13 @@ std::string compose_compile_command(source_language language, const std::string&
     // Fortran takes no preprocessor flags and keeps the order include, define, pass-on.
     return join_pieces(table[names.compiler], " -c ", table[names.pic_flag], " ",
                        table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                       run.pass_on_flags, " ", quote_if_blank(source), " -o ",
-                       quote_if_blank(object));
+                       run.pass_on_flags, " ", quote_name_for_interpreter(source), " -o ",
+                       quote_name_for_interpreter(object));
   }
   return join_pieces(table[names.compiler], " -c ", table["CPPFLAGS"], " ", table[names.pic_flag],
                      " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",
-                     run.define_flags, " ", quote_if_blank(source), " -o ",
-                     quote_if_blank(object));
+                     run.define_flags, " ", quote_name_for_interpreter(source), " -o ",
+                     quote_name_for_interpreter(object));
 }
 
 std::string compose_fortran_preprocess_command(const std::string& source, const run_state& run,
@@ -78,7 +79,7 @@ std::string compose_fortran_preprocess_command(const std::string& source, const 
   const language_variables names = variables_of(source_language::fortran);
   return join_pieces(table[names.compiler], " -E ", table[names.pic_flag], " ",
                      table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                     run.pass_on_flags, " ", source);
+                     run.pass_on_flags, " ", quote_name_for_interpreter(source));
 }
 
 std::string missing_compiler_message(source_language language, const std::string& source,
@@ -105,8 +106,9 @@ int compile_phase(run_state& run, const std::vector<planned_command>& plan) {
       return 1;
     }
     run.obj_files += step.object_entry;
-    announce(step.kind, step.name);
+    const int id = begin_command(step.kind, step.name);
     const int status = run_build_command(step.command, run.dry_run);
+    end_command(id, status, step.command, 1);
     if (status != 0) return status;
   }
   return 0;

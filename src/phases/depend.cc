@@ -2,13 +2,15 @@
 #include "phases/depend.h"
 
 #include "platform/command_pipe.h"
+#include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
 #include "platform/wrappers.h"
+#include "run/command_log.h"
 #include "run/long_commands.h"
 #include "run/messages.h"
-#include "run/progress.h"
 #include "run/runner.h"
+#include "text/name_quoting.h"
 #include "text/text_rules.h"
 
 namespace {
@@ -33,10 +35,8 @@ bool copy_rules(std::FILE* pipe, std::FILE* file, const std::string& dep_file) {
   return written;
 }
 
-int write_dependency_file(const planned_command& step) {
+int write_dependency_rules(const planned_command& step) {
   const std::string& dep_file = step.output;
-  zorvan_unlink_wrapper(dep_file.c_str());
-  announce(step.kind, step.name);
   if (refuse_too_long_command(step.command))
     return 1;
   std::FILE* pipe = open_command_pipe(step.command.c_str());
@@ -50,12 +50,20 @@ int write_dependency_file(const planned_command& step) {
   const int raw_status = close_command_pipe(pipe);
   written = close_pending_file(file) && written;
   // The output of an interrupted command is never put in place.
-  end_if_interrupted(raw_status);
+  end_run_if_interrupted(raw_status);
   written = commit_pending_file(file) && written;
   const int status = decode_command_status(raw_status);
   if (!written) print_error("unable to write dependency file " + dep_file);
   if (status != 0) return status;
   return written ? 0 : 1;
+}
+
+int write_dependency_file(const planned_command& step) {
+  zorvan_unlink_wrapper(step.output.c_str());
+  const int id = begin_command(step.kind, step.name);
+  const int status = write_dependency_rules(step);
+  end_command(id, status, step.command, 1);
+  return status;
 }
 
 // Where the last ".o:" of a line begins, or npos. One backward pass that stops only at a colon:
@@ -90,7 +98,7 @@ std::string rewrite_dependency_line(const std::string& line, const std::string& 
   std::string rewritten;
   rewritten.reserve(line.size() + object.size() + dep_file.size() + 8);
   rewritten.append("pic/").append(object).append(" ").append(object).append(" ");
-  rewritten.append(dep_file).append(line, colon + 2, std::string::npos);
+  rewritten.append(make_target_name(dep_file)).append(line, colon + 2, std::string::npos);
   return rewritten;
 }
 
@@ -98,7 +106,7 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
                                    variable_table& table) {
   return table[is_cxx ? "CXX" : "CC"] + " " + table["DEPEND_FLAGS"] + " " + table["CPPFLAGS"] +
          " " + table[is_cxx ? "ALL_CXXFLAGS" : "ALL_CFLAGS"] + " " + run.include_flags + " " +
-         run.define_flags + " " + quote_if_blank(source);
+         run.define_flags + " " + quote_name_for_interpreter(source);
 }
 
 std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "phases/compile.h"
@@ -18,9 +20,9 @@
 #include "platform/pending_file.h"
 #include "platform/processes.h"
 #include "platform/wrappers.h"
+#include "run/command_log.h"
 #include "run/long_commands.h"
 #include "run/messages.h"
-#include "run/progress.h"
 #include "run/runner.h"
 #include "text/text_rules.h"
 
@@ -33,14 +35,22 @@ const int largest_job_count = 1 << 16;
 
 enum class job_state { waiting, running, ended };
 
+struct capture_file {
+  std::string path;
+  int slot = -1;
+};
+
 struct job {
   const planned_command* step = nullptr;
-  // A dependency job: its command's output goes to the capture file, in the run's private
-  // directory, and is rewritten into the dependency file (step->output) once the command has
-  // ended.
+  // The command's standard output and error go to capture files in the run's private
+  // directory. A dependency job's output is rewritten into the dependency file (step->output)
+  // once the command has ended; every other capture is written whole to zrvbuild's own stream
+  // then, so that no two commands' messages interleave.
   bool depend = false;
-  std::string capture;
-  int capture_slot = -1;
+  capture_file out;
+  capture_file err;
+  int id = -1;    // in the command log, once started
+  int lane = 0;   // the job slot it runs in, from 1
   std::vector<std::size_t> waits;
   std::size_t waited_by = 0;
   job_state state = job_state::waiting;
@@ -63,9 +73,11 @@ struct schedule {
   std::size_t first_failure = static_cast<std::size_t>(-1);
   bool stopped = false;
   int signal_number = 0;  // the signal that interrupted the run
-  std::string capture_directory;  // private; holds the capture files of dependency jobs
+  std::string capture_directory;  // private; holds the capture files
   int capture_directory_slot = -1;
   std::size_t captures = 0;  // capture files made so far, for their names
+  std::vector<bool> lane_taken;
+  long long started_at = 0;  // on the command log's clock
 };
 
 bool is_ready(const schedule& plan, std::size_t index) {
@@ -83,6 +95,9 @@ bool is_ready(const schedule& plan, std::size_t index) {
 void end_job(schedule& plan, job& ended, int status) {
   ended.state = job_state::ended;
   ended.status = status;
+  if (ended.lane > 0)
+    plan.lane_taken[static_cast<std::size_t>(ended.lane - 1)] = false;
+  end_command(ended.id, status, ended.step->command, ended.lane);
   const std::size_t index = static_cast<std::size_t>(&ended - plan.jobs.data());
   if (status != 0 && plan.stop_at_failure)
     plan.first_failure = std::min(plan.first_failure, index);
@@ -98,25 +113,46 @@ void settle_tokens(schedule& plan) {
 }
 
 // A new capture file in the run's private directory, made when the first one is needed.
-bool make_capture(schedule& plan, job& next) {
+bool make_capture(schedule& plan, capture_file& capture) {
   if (plan.capture_directory.empty()) {
     plan.capture_directory = make_private_temporary_directory();
     if (plan.capture_directory.empty())
       return false;
     plan.capture_directory_slot = register_temporary(plan.capture_directory);
   }
-  next.capture = plan.capture_directory + "/" + std::to_string(plan.captures++) + ".out";
-  next.capture_slot = register_temporary(next.capture);
+  capture.path = plan.capture_directory + "/" + std::to_string(plan.captures++);
+  capture.slot = register_temporary(capture.path);
   return true;
 }
 
-void drop_capture(job& done) {
-  if (done.capture_slot < 0 && done.capture.empty())
+void drop_capture(capture_file& capture) {
+  if (capture.path.empty())
     return;
-  zorvan_unlink_wrapper(done.capture.c_str());
-  release_temporary(done.capture_slot);
-  done.capture_slot = -1;
-  done.capture.clear();
+  zorvan_unlink_wrapper(capture.path.c_str());
+  release_temporary(capture.slot);
+  capture = capture_file();
+}
+
+// Writes what a command wrote to a capture file whole to one of zrvbuild's streams.
+void pass_on_capture(const capture_file& capture, bool to_standard_output) {
+  std::ifstream file(capture.path, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (text.empty())
+    return;
+  if (to_standard_output)
+    write_out_text(text);
+  else
+    write_error_text(text);
+}
+
+int free_lane(schedule& plan) {
+  for (std::size_t lane = 0; lane < plan.lane_taken.size(); ++lane) {
+    if (!plan.lane_taken[lane]) {
+      plan.lane_taken[lane] = true;
+      return static_cast<int>(lane) + 1;
+    }
+  }
+  return 0;
 }
 
 void start_job(schedule& plan, job& next) {
@@ -124,18 +160,16 @@ void start_job(schedule& plan, job& next) {
   // As in sequence: the old dependency file goes before the command starts.
   if (next.depend)
     zorvan_unlink_wrapper(step.output.c_str());
-  announce(step.kind, step.name);
+  if (!next.waits.empty())
+    log_span("waits before " + step.name, "wait", plan.started_at, log_clock(),
+             static_cast<int>(&next - plan.jobs.data()) + 1);
+  next.id = begin_command(step.kind, step.name);
+  next.lane = free_lane(plan);
   if (refuse_too_long_command(step.command)) {
     end_job(plan, next, 1);
     return;
   }
-  if (next.depend) {
-    if (!make_capture(plan, next)) {
-      print_error("unable to start dependency command for " + step.name);
-      end_job(plan, next, 1);
-      return;
-    }
-  } else if (verbose) {
+  if (!next.depend && verbose) {
     print_out_line(step.command);
     // As in the sequential runner: a command that could not be shown is not run.
     if (standard_output_failed()) {
@@ -143,11 +177,15 @@ void start_job(schedule& plan, job& next) {
       return;
     }
   }
-  next.process = start_command(step.command, next.capture);
+  if (make_capture(plan, next.out) && make_capture(plan, next.err))
+    next.process = start_command(step.command, next.out.path, next.err.path);
+  else
+    next.process = -1;
   if (next.process < 0) {
+    drop_capture(next.out);
+    drop_capture(next.err);
     if (next.depend) {
       print_error("unable to start dependency command for " + step.name);
-      drop_capture(next);
       end_job(plan, next, 1);
       return;
     }
@@ -161,7 +199,7 @@ void start_job(schedule& plan, job& next) {
 // Rewrites a dependency command's output into its dependency file, put in place whole; the
 // output of an interrupted command never is. Returns the job's status.
 int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
-  std::FILE* output = std::fopen(ended.capture.c_str(), "r");
+  std::FILE* output = std::fopen(ended.out.path.c_str(), "r");
   pending_file file;
   bool written = true;
   if (!interrupted) {
@@ -175,7 +213,7 @@ int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
   }
   if (output != nullptr)
     std::fclose(output);
-  drop_capture(ended);
+  drop_capture(ended.out);
   if (interrupted) {
     return 1;
   }
@@ -226,8 +264,14 @@ void collect_ended(schedule& plan, long long process, int raw_status) {
     if (plan.signal_number != 0)
       plan.stopped = true;
     int status = decode_command_status(raw_status);
-    if (running.depend)
+    if (running.depend) {
       status = finish_dependency_job(running, raw_status, plan.signal_number != 0);
+    } else {
+      pass_on_capture(running.out, true);
+      drop_capture(running.out);
+    }
+    pass_on_capture(running.err, false);
+    drop_capture(running.err);
     end_job(plan, running, status);
     return;
   }
@@ -238,7 +282,8 @@ void give_up_running_jobs(schedule& plan) {
     if (running.state != job_state::running)
       continue;
     --plan.running;
-    drop_capture(running);
+    drop_capture(running.out);
+    drop_capture(running.err);
     end_job(plan, running, decode_command_status(-1));
   }
   settle_tokens(plan);
@@ -252,6 +297,8 @@ int run_schedule(schedule& plan) {
   // SIGINT and SIGQUIT sent to this process alone are ignored meanwhile, as system() does.
   defer_interrupts(true);
   hold_interactive_signals(true);
+  plan.started_at = log_clock();
+  plan.lane_taken.assign(plan.limit, false);
   for (;;) {
     bool wants_token = start_ready_jobs(plan, 0);
     if (plan.running == 0)
@@ -281,6 +328,7 @@ int run_schedule(schedule& plan) {
     plan.signal_number = interrupted_by();
   if (plan.signal_number != 0) {
     close_jobserver(*plan.server);
+    write_trace_before_interrupt();
     remove_temporaries_and_raise(plan.signal_number);
   }
   for (const job& done : plan.jobs) {

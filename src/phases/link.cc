@@ -3,8 +3,9 @@
 
 #include "build_constants.h"
 #include "phases/command_text.h"
+#include "platform/interpreter.h"
+#include "run/command_log.h"
 #include "run/messages.h"
-#include "run/progress.h"
 #include "run/runner.h"
 #include "text/text_rules.h"
 
@@ -18,7 +19,7 @@ std::string link_lists(const run_state& run) {
 
 std::string module_link_head(const run_state& run, variable_table& table) {
   return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
-                     run.pass_on_flags, " -o ", quote_if_blank(run.target_file), " ");
+                     run.pass_on_flags, " -o ", quote_name_for_interpreter(run.target_file), " ");
 }
 
 std::string module_link_tail(const run_state& run, variable_table& table) {
@@ -59,14 +60,18 @@ int link_phase(const run_state& run, variable_table& table) {
     return 1;
   }
   const std::string product = strip_target(run, build_constants::default_executable_name);
-  announce(command_kind::link, product);
-  const int status =
-      run.link_stand_alone
-          ? run_link_command(stand_alone_link_head(run, table), link_lists(run),
-                             stand_alone_link_tail(run, table), run.dry_run)
-          : run_link_command(module_link_head(run, table), link_lists(run),
-                             module_link_tail(run, table), run.dry_run);
+  const std::string head =
+      run.link_stand_alone ? stand_alone_link_head(run, table) : module_link_head(run, table);
+  const std::string tail =
+      run.link_stand_alone ? stand_alone_link_tail(run, table) : module_link_tail(run, table);
+  const std::string lists = link_lists(run);
+  const int link_id = begin_command(command_kind::link, product);
+  const int status = run_link_command(head, lists, tail, run.dry_run);
+  end_command(link_id, status, join_pieces(head, lists, tail), 1);
   if (status != 0 || !run.strip) return status;
-  announce(command_kind::strip, product);
-  return run_build_command("strip " + quote_if_blank(product), run.dry_run);
+  const std::string strip_command = "strip " + quote_name_for_interpreter(product);
+  const int strip_id = begin_command(command_kind::strip, product);
+  const int strip_status = run_build_command(strip_command, run.dry_run);
+  end_command(strip_id, strip_status, strip_command, 1);
+  return strip_status;
 }

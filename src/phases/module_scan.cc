@@ -71,8 +71,11 @@ struct preprocess_job {
   const planned_command* step = nullptr;
   fortran_scan* scan = nullptr;  // where the result goes
   fortran_reading reading;
-  std::string capture;
+  std::string capture;  // standard output: the text to scan
   int capture_slot = -1;
+  // Standard error, dropped unread: the compile reports whatever the preprocessor found wrong.
+  std::string errors;
+  int errors_slot = -1;
   long long process = 0;
   bool started = false;
   bool ended = false;
@@ -106,13 +109,18 @@ void settle_tokens(preprocess_run& run) {
   }
 }
 
-void drop_capture(preprocess_job& job) {
-  if (job.capture.empty())
+void drop_file(std::string& path, int& slot) {
+  if (path.empty())
     return;
-  zorvan_unlink_wrapper(job.capture.c_str());
-  release_temporary(job.capture_slot);
-  job.capture_slot = -1;
-  job.capture.clear();
+  zorvan_unlink_wrapper(path.c_str());
+  release_temporary(slot);
+  slot = -1;
+  path.clear();
+}
+
+void drop_capture(preprocess_job& job) {
+  drop_file(job.capture, job.capture_slot);
+  drop_file(job.errors, job.errors_slot);
 }
 
 void start_preprocess(preprocess_run& run, preprocess_job& job, std::size_t index) {
@@ -126,7 +134,9 @@ void start_preprocess(preprocess_run& run, preprocess_job& job, std::size_t inde
   }
   job.capture = run.directory + "/" + std::to_string(index) + ".i";
   job.capture_slot = register_temporary(job.capture);
-  job.process = start_command(command, job.capture);
+  job.errors = run.directory + "/" + std::to_string(index) + ".err";
+  job.errors_slot = register_temporary(job.errors);
+  job.process = start_command(command, job.capture, job.errors);
   if (job.process < 0) {
     drop_capture(job);
     job.ended = true;

@@ -5,8 +5,10 @@
 #include <string>
 
 // Starts the command and returns its id (above 0), or -1 when it could not be started. With a
-// stdout_path, the command's standard output goes to that file, which must not exist yet.
-long long start_command(const std::string& command, const std::string& stdout_path);
+// stdout_path (stderr_path), the command's standard output (error) goes to that file, which
+// must not exist yet.
+long long start_command(const std::string& command, const std::string& stdout_path,
+                        const std::string& stderr_path);
 
 // Waits for one started command to end and returns its id and, in raw_status, what system()
 // would have returned for it. Without blocking, returns 0 when none has ended yet. Returns -1

@@ -11,20 +11,37 @@
 
 extern char** environ;
 
-long long start_command(const std::string& command, const std::string& stdout_path) {
-  // The output file is new (a name that exists, a planted link among them, is refused) and
-  // reaches this command alone: opened here, close-on-exec, and only its copy on standard
-  // output survives the exec.
-  int output = -1;
-  if (!stdout_path.empty()) {
-    output = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (output < 0)
-      return -1;
+namespace {
+
+// A new file (a name that exists, a planted link among them, is refused) that reaches the
+// command alone: opened here, close-on-exec, and only its copy on the standard stream survives
+// the exec. -1 for no file, -2 when it could not be made.
+int open_capture(const std::string& path) {
+  if (path.empty())
+    return -1;
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  return fd >= 0 ? fd : -2;
+}
+
+}  // namespace
+
+long long start_command(const std::string& command, const std::string& stdout_path,
+                        const std::string& stderr_path) {
+  const int output = open_capture(stdout_path);
+  const int errors = open_capture(stderr_path);
+  if (output == -2 || errors == -2) {
+    if (output >= 0)
+      close(output);
+    if (errors >= 0)
+      close(errors);
+    return -1;
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (output >= 0)
     posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+  if (errors >= 0)
+    posix_spawn_file_actions_adddup2(&actions, errors, STDERR_FILENO);
   // SIGINT and SIGQUIT are ignored here while commands run; the command gets them back as the
   // run started with them, as system() gives them back.
   posix_spawnattr_t attributes;
@@ -47,6 +64,8 @@ long long start_command(const std::string& command, const std::string& stdout_pa
   posix_spawn_file_actions_destroy(&actions);
   if (output >= 0)
     close(output);
+  if (errors >= 0)
+    close(errors);
   return failed != 0 ? -1 : pid;
 }
 

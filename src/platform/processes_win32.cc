@@ -49,7 +49,8 @@ void close_if_open(HANDLE handle) {
 
 }  // namespace
 
-long long start_command(const std::string& command, const std::string& stdout_path) {
+long long start_command(const std::string& command, const std::string& stdout_path,
+                        const std::string& stderr_path) {
   const char* comspec = std::getenv("COMSPEC");
   const std::string interpreter = comspec != nullptr && *comspec != '\0' ? comspec : "cmd.exe";
   std::string command_line = interpreter + " /c " + command;
@@ -61,9 +62,11 @@ long long start_command(const std::string& command, const std::string& stdout_pa
   startup.hStdInput = inheritable_copy(STD_INPUT_HANDLE);
   startup.hStdOutput = stdout_path.empty() ? inheritable_copy(STD_OUTPUT_HANDLE)
                                            : inheritable_output_file(stdout_path);
-  startup.hStdError = inheritable_copy(STD_ERROR_HANDLE);
+  startup.hStdError = stderr_path.empty() ? inheritable_copy(STD_ERROR_HANDLE)
+                                          : inheritable_output_file(stderr_path);
   PROCESS_INFORMATION started;
-  const bool ok = stdout_path.empty() || startup.hStdOutput != INVALID_HANDLE_VALUE;
+  const bool ok = (stdout_path.empty() || startup.hStdOutput != INVALID_HANDLE_VALUE) &&
+                  (stderr_path.empty() || startup.hStdError != INVALID_HANDLE_VALUE);
   const BOOL created =
       ok && CreateProcessA(comspec != nullptr && *comspec != '\0' ? interpreter.c_str() : nullptr,
                            &command_line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,

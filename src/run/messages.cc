@@ -27,6 +27,17 @@ void print_error(const std::string& message) {
   std::fflush(stderr);
 }
 
+void write_out_text(const std::string& text) {
+  bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  written = std::fflush(stdout) == 0 && written;
+  if (!written) output_failed = true;
+}
+
+void write_error_text(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
 bool standard_output_failed() { return output_failed; }
 
 int finish_standard_output(int run_status) {

@@ -11,6 +11,10 @@ void print_out_line(const std::string& line);
 // A line on standard error, with the program's prefix "zrvbuild: ".
 void print_error(const std::string& message);
 
+// Bytes a command wrote, passed on whole to standard output or standard error, flushed at once.
+void write_out_text(const std::string& text);
+void write_error_text(const std::string& text);
+
 // True once any write to standard output has failed (a full disk, a closed pipe whose signal
 // is ignored, a closed descriptor).
 bool standard_output_failed();

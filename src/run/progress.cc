@@ -18,21 +18,35 @@ int total_commands = 0;
 std::mutex announce_mutex;
 int started_commands = 0;
 
+// One write for the whole line: the tools write to the same stream.
+void write_whole_line(const std::string& text) {
+  const std::string line = text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+struct kind_words {
+  const char* verb;      // in progress lines
+  const char* category;  // in traces
+};
+
+// In the order of command_kind.
+const kind_words words_of_kind[] = {
+    {"compiling ", "compile"},
+    {"dependencies of ", "dependencies"},
+    {"linking ", "link"},
+    {"stripping ", "strip"},
+};
+
 const char* verb_of(command_kind kind) {
-  switch (kind) {
-    case command_kind::compile:
-      return "compiling ";
-    case command_kind::dependencies:
-      return "dependencies of ";
-    case command_kind::link:
-      return "linking ";
-    case command_kind::strip:
-      break;
-  }
-  return "stripping ";
+  return words_of_kind[static_cast<int>(kind)].verb;
 }
 
 }  // namespace
+
+const char* command_category(command_kind kind) {
+  return words_of_kind[static_cast<int>(kind)].category;
+}
 
 progress_request parse_progress_request(const char* value) {
   // An empty value counts as unset, as for every variable the program reads.
@@ -86,13 +100,42 @@ int setup_progress(const run_state& run) {
   return 0;
 }
 
-void announce(command_kind kind, const std::string& name) {
-  if (!shown)
-    return;
+int announce(command_kind kind, const std::string& name) {
   std::lock_guard<std::mutex> lock(announce_mutex);
   ++started_commands;
-  // One write for the whole line: the tools write to the same stream.
-  const std::string line = progress_line(started_commands, total_commands, kind, name) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+  if (shown)
+    write_whole_line(progress_line(started_commands, total_commands, kind, name));
+  return started_commands;
+}
+
+bool progress_lines_shown() {
+  return shown;
+}
+
+std::string failure_line(int number, int total, command_kind kind, const std::string& name,
+                         int status) {
+  return progress_line(number, total, kind, name) + " failed (status " + std::to_string(status) +
+         ")";
+}
+
+void announce_failure(int number, command_kind kind, const std::string& name, int status) {
+  if (shown)
+    write_whole_line(failure_line(number, total_commands, kind, name, status));
+}
+
+std::string summary_line(const std::string& product, int compiled, int linked, int dependency_files,
+                         double seconds) {
+  char time[32];
+  std::snprintf(time, sizeof time, " in %.1f s", seconds);
+  if (dependency_files > 0)
+    return "wrote " + std::to_string(dependency_files) + " dependency files" + time;
+  if (linked == 0)
+    return "compiled " + std::to_string(compiled) + time;
+  return "built " + product + ": " + std::to_string(compiled) + " compiled, " +
+         std::to_string(linked) + " linked" + time;
+}
+
+void announce_summary(const std::string& line) {
+  if (shown)
+    write_whole_line(line);
 }

@@ -27,6 +27,9 @@ bool progress_shown(progress_request request, bool error_is_terminal, bool echoi
 
 enum class command_kind { compile, dependencies, link, strip };
 
+// The kind's word in traces and logs: "compile", "dependencies", "link" or "strip".
+const char* command_category(command_kind kind);
+
 // "[started/total] compiling NAME", without a line end.
 std::string progress_line(int started, int total, command_kind kind, const std::string& name);
 
@@ -36,5 +39,24 @@ std::string progress_line(int started, int total, command_kind kind, const std::
 int setup_progress(const run_state& run);
 
 // Called just before each command starts: writes its line when lines are shown. Safe to call
-// from several threads; the number counts the calls.
-void announce(command_kind kind, const std::string& name);
+// from several threads; the number counts the calls and is returned, the K of the line.
+int announce(command_kind kind, const std::string& name);
+
+// True when this run shows progress lines (setup_progress decided).
+bool progress_lines_shown();
+
+// "[K/N] compiling NAME failed (status S)", without a line end.
+std::string failure_line(int number, int total, command_kind kind, const std::string& name,
+                         int status);
+
+// After a failing command's own output: its failure line, when lines are shown.
+void announce_failure(int number, command_kind kind, const std::string& name, int status);
+
+// The closing line of a run that succeeded, without a line end: "built NAME: C compiled, L
+// linked in T s" when it linked NAME, "compiled C in T s" for compiles alone, "wrote D
+// dependency files in T s" for -M. T in seconds with one decimal.
+std::string summary_line(const std::string& product, int compiled, int linked, int dependency_files,
+                         double seconds);
+
+// Writes a summary line when lines are shown.
+void announce_summary(const std::string& line);

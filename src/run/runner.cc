@@ -6,10 +6,10 @@
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/wrappers.h"
+#include "run/command_log.h"
 #include "run/long_commands.h"
 #include "run/messages.h"
 #include "run/run_state.h"
-#include "text/text_rules.h"
 
 bool verbose = false;
 
@@ -30,9 +30,9 @@ int run_build_command(const std::string& command, bool dry_run) {
   }
   if (dry_run) return 0;
   // No command starts after an interruption, and one that was interrupted ends the run.
-  end_if_interrupted(0);
+  end_run_if_interrupted(0);
   const int raw_status = std::system(command.c_str());
-  end_if_interrupted(raw_status);
+  end_run_if_interrupted(raw_status);
   return decode_command_status(raw_status);
 }
 
@@ -49,7 +49,8 @@ int run_link_command(const std::string& head, const std::string& lists, const st
     return 1;
   // An interruption that ends the run during the link removes the file as well.
   const int slot = register_temporary(file);
-  const int status = run_build_command(head + quote_if_blank("@" + file) + tail, false);
+  const int status =
+      run_build_command(head + quote_name_for_interpreter("@" + file) + tail, false);
   remove_private_temporary_file(file);
   release_temporary(slot);
   return status;

@@ -79,7 +79,9 @@ TEST_F(Completion, WordsByPosition) {
       {{"zrvbuild", "--"},
        1,
        {"--compile", "--depend", "--dry-run", "--help", "--just-print", "--link-stand-alone",
-        "--mex", "--output", "--print", "--strip", "--verbose"}},
+        "--mex", "--output", "--print", "--strip", "--verbose", "--version"}},
+      {{"zrvbuild", "--ver"}, 1, {"--verbose", "--version"}},
+      {{"zrvbuild", "--vers"}, 1, {"--version"}},
       {{"zrvbuild", "-i"}, 1, {"-idirafter"}},
       {{"zrvbuild", "--s", "a.c"}, 1, {"--strip"}},
       // Variable names after each form of -p; the operand may already be begun.
@@ -109,7 +111,8 @@ TEST_F(Completion, EveryHelpVariableAfterPrint) {
     EXPECT_EQ(sorted(help.variables), complete({"zrvbuild", print, ""}, 2, dir.root)) << print;
 }
 
-// Every option the help text lists on its own (not glued to an operand such as -IDIR).
+// Every option the help text lists on its own (not glued to an operand such as -IDIR), and
+// --version, which asks for the version line.
 TEST_F(Completion, EveryStandaloneHelpOption) {
   ZRV_NEED_TOOLS("bash");
   std::vector<std::string> offered = complete({"zrvbuild", "-"}, 1, dir.root);
@@ -125,5 +128,6 @@ TEST_F(Completion, EveryStandaloneHelpOption) {
     }
   }
   EXPECT_EQ(22, standalone);
-  EXPECT_EQ(22u, offered.size());
+  EXPECT_TRUE(std::binary_search(offered.begin(), offered.end(), "--version"));
+  EXPECT_EQ(23u, offered.size());
 }

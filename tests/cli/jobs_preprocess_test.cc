@@ -28,8 +28,9 @@ struct interval {
 // A scratch directory with a fake Fortran compiler "fc". With -E it logs its arguments to
 // preprocess.log, where its standard output goes (and that directory's mode) to captures.log,
 // "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s, prints SRC.pp (or SRC when
-// there is none) and exits with the status in SRC.ppfail (0 by default). Otherwise it is a
-// compile: "start OUT TIME" and "end OUT TIME", a sleep of 0.3 s, SRC written into OUT.
+// there is none), complains on standard error and exits with the status in SRC.ppfail (0 by
+// default). Otherwise it is a compile: "start OUT TIME" and "end OUT TIME", a sleep of 0.3 s,
+// SRC written into OUT.
 struct fake_fortran {
   scratch_dir dir;
   std::vector<std::string> env;
@@ -49,6 +50,7 @@ struct fake_fortran {
         "  capture=$(readlink /proc/$$/fd/1)\n"
         "  echo \"$capture $(stat -c %a \"${capture%/*}\")\" >> captures.log\n"
         "  echo \"start E:$src $(date +%s%N)\" >> times.log\n"
+        "  echo 'fc: a warning the compile gives again' >&2\n"
         "  sleep 0.2\n"
         "  if [ -f \"$src.pp\" ]; then cat \"$src.pp\"; else cat \"$src\"; fi\n"
         "  status=0; [ -f \"$src.ppfail\" ] && status=$(cat \"$src.ppfail\")\n"

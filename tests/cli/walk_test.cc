@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -452,4 +453,128 @@ TEST(Walk, ArgumentOfOneMegabyteInProcess) {
   EXPECT_TRUE(out.size() > tail.size() &&
               out.compare(out.size() - tail.size(), tail.size(), tail) == 0);
   EXPECT_EQ(1u, std::count(out.begin(), out.end(), '\n'));
+}
+
+TEST(Walk, ArgumentFiles) {
+  // Each case writes its files into a fresh working directory; an argument "@FILE" that no
+  // rule takes brings in FILE's arguments where it stood.
+  const accumulated none;
+  accumulated around;
+  around.define = " -DA -DB -DC";
+  accumulated linked;
+  linked.obj = " a.o";
+  accumulated quoted;
+  quoted.obj = " \"my file.o\"";
+  accumulated at_names;
+  at_names.obj = " @x.o";
+  at_names.lib = " @y.a";
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+    int status;
+  } cases[] = {
+      {"the file's arguments stand where the file was named",
+       {{"args", "-DB\n"}},
+       {"-n", "-c", "-DA", "@args", "-DC", "a.c"},
+       c_line("a.c", "a.o", around), "", 0},
+      {"sources and options, quoted and escaped",
+       {{"args", "-c 'my file.c' b\\ c.f90\r\n\"-DB\"\n"}},
+       {"-n", "-DA", "@args", "-DC"},
+       f_line("\"b c.f90\"", "\"b c.o\"", around) + c_line("\"my file.c\"", "\"my file.o\"", around),
+       "", 0},
+      {"files named in a file are read in turn",
+       {{"outer", "@inner b.c"}, {"inner", "a.c"}},
+       {"-n", "-c", "@outer"},
+       c_line("a.c", "a.o", none) + c_line("b.c", "b.o", none), "", 0},
+      {"an empty file adds nothing", {{"empty", ""}}, {"-n", "-c", "@empty", "a.c"},
+       c_line("a.c", "a.o", none), "", 0},
+      {"an option in the file takes its operand from the command line",
+       {{"args", "a.c -o"}}, {"-n", "@args", "out"},
+       c_line("a.c", "a.o", none) + link_line("out.zrv", linked), "", 0},
+      {"an operand is never read as a file",
+       {{"args", "-DNOT_READ"}}, {"-n", "-o", "@args", "a.c"},
+       c_line("a.c", "a.o", none) + link_line("@args.zrv", linked), "", 0},
+      {"a name with a file suffix stays a file",
+       {{"x.c", "-DNOT_READ"}, {"y.a", "-DNOT_READ"}}, {"-n", "@x.c", "@y.a"},
+       c_line("@x.c", "@x.o", none) + link_line("@x.zrv", at_names), "", 0},
+      {"-p reads its name from the file", {{"args", "-p CC"}}, {"@args", "a.txt"}, "cc\n", "",
+       0},
+      {"-p takes @FILE as a variable's name", {{"args", "CC"}}, {"-p", "@args"}, "\n", "", 0},
+      {"a name with blanks", {{"my args", "my\\ file.c"}}, {"-n", "@my args"},
+       "cc -c cpp  inc xc cf    \"my file.c\" -o \"my file.o\"\n" +
+           link_line("\"my file.zrv\"", quoted),
+       "", 0},
+      {"an unrecognised argument from the file",
+       {{"args", "a.c notes.txt"}}, {"-n", "@args"}, "",
+       "zrvbuild: unrecognized argument notes.txt\n", 1},
+      {"a missing file ends the run before any command",
+       {}, {"-n", "a.c", "@missing", "b.c"}, "",
+       "zrvbuild: unable to read arguments from missing\n", 1},
+      {"a missing file named in a file", {{"args", "a.c @gone/x"}}, {"-n", "@args"}, "",
+       "zrvbuild: unable to read arguments from gone/x\n", 1},
+      {"a directory cannot be read", {{"dir/x", ""}}, {"-n", "a.c", "@dir"}, "",
+       "zrvbuild: unable to read arguments from dir\n", 1},
+      {"@ alone names no file", {}, {"-n", "a.c", "@"}, "",
+       "zrvbuild: unrecognized argument @\n", 1},
+      {"a file that names itself", {{"loop", "-DX @loop"}}, {"-n", "a.c", "@loop"}, "",
+       "zrvbuild: more than 1000 argument files, stopped at loop\n", 1},
+      {"files that name each other twice", {{"twice", "@twice @twice"}}, {"@twice"}, "",
+       "zrvbuild: more than 1000 argument files, stopped at twice\n", 1},
+  };
+  for (const auto& c : cases) {
+    scratch_dir dir;
+    for (const auto& file : c.files) {
+      std::filesystem::create_directories(
+          std::filesystem::path(dir.path(file.first)).parent_path());
+      write_file(dir.path(file.first), file.second);
+    }
+    const process_result r = run_zrvbuild(c.args, short_values, dir.root);
+    EXPECT_EQ(c.out, r.out) << c.what;
+    EXPECT_EQ(c.err, r.err) << c.what;
+    EXPECT_EQ(c.status, r.status) << c.what;
+  }
+}
+
+TEST(Walk, ArgumentFileBeyondTheKernelsArgumentSpace) {
+  // More than the kernel lets a program receive (a quarter of the stack limit, 2 MiB for the
+  // usual 8 MiB): 30,000 objects of 70 characters reach the link only through a file.
+  scratch_dir dir;
+  std::vector<std::string> objects;
+  std::string text;
+  accumulated many;
+  for (int i = 0; i < 30000; ++i) {
+    objects.push_back("objects/" + std::string(54, 'o') + std::to_string(100000 + i) + ".o");
+    text += objects.back() + "\n";
+    many.obj += " " + objects.back();
+  }
+  write_file(dir.path("objects.rsp"), text);
+  child_setup setup;
+  setup.stack_limit = 8ul << 20;
+  const process_result r =
+      run_zrvbuild({"-n", "@objects.rsp"}, short_values, dir.root, setup);
+  // The module is named in the working directory after the first object.
+  const std::string expected = link_line(objects.front().substr(8, 60) + ".zrv", many);
+  EXPECT_EQ(expected.size(), r.out.size());
+  EXPECT_TRUE(expected == r.out) << r.out.substr(0, 200);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(0, r.status);
+  // The same names as arguments do not reach zrvbuild at all.
+  std::vector<std::string> direct = {"-n"};
+  direct.insert(direct.end(), objects.begin(), objects.end());
+  EXPECT_NE(0, run_zrvbuild(direct, short_values, dir.root, setup).status);
+}
+
+TEST(Walk, ArgumentFileNamesReachTheToolsWhole) {
+  scratch_dir dir;
+  write_script(dir.path("fakecc"), "for a; do printf '[%s]' \"$a\"; done; echo\n");
+  // Flags reach the command as typed, so quotes meant for the shell are kept in single quotes.
+  write_file(dir.path("args"), "-c 'my file.c' '-D\"A B\"'\n");
+  const process_result r = run_zrvbuild(
+      {"@args"}, short_values_with({"CC=" + dir.path("fakecc")}), dir.root);
+  EXPECT_EQ("[-c][cpp][inc][xc][cf][-DA B][my file.c][-o][my file.o]\n", r.out);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(0, r.status);
 }

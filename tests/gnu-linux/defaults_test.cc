@@ -20,13 +20,21 @@ const std::string ieee = " -mieee-fp";
 const std::string ieee = "";
 #endif
 
+// The composed flags leave out /usr/include and /usr/lib, which the tools search anyway: a build
+// for the prefix /usr (the Debian package's) has two items less.
 std::string incflags_under(const std::string& root, const std::string& v) {
-  return "-I" + root + "/include/zorvan-" + v + "/zorvan/.. -I" + root + "/include/zorvan-" + v +
-         "/zorvan -I" + root + "/include";
+  std::string flags = "-I" + root + "/include/zorvan-" + v + "/zorvan/.. -I" + root +
+                      "/include/zorvan-" + v + "/zorvan";
+  if (root + "/include" != "/usr/include")
+    flags += " -I" + root + "/include";
+  return flags;
 }
 
 std::string lflags_under(const std::string& root, const std::string& v) {
-  return "-L" + root + "/lib/zorvan/" + v + " -L" + root + "/lib";
+  std::string flags = "-L" + root + "/lib/zorvan/" + v;
+  if (root + "/lib" != "/usr/lib")
+    flags += " -L" + root + "/lib";
+  return flags;
 }
 
 struct printed {

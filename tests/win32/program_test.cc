@@ -194,7 +194,6 @@ TEST(Win32Program, DryRunsQuoteEveryNameWithABlank) {
   } cases[] = {
       {{"-n", "-c", "C:\\Users\\Jane Doe\\my a.f90"},
        " \"C:\\Users\\Jane Doe\\my a.f90\" -o \"my a.o\"\r\n"},
-      {{"-n", "-c", "\"q a.f"}, " \"q a.f -o \"q a.o\r\n"},
       {{"-n", "my a.c", "b.cc", "-o", "my m"},
        "fakeld -Iinc -x -O1 -shared  -o \"my m.zrv\"  \"my a.o\" b.o   -Llib "},
       {{"-n", "-s", "a.c", "-o", "C:\\Jane Doe\\m"}, "\r\nstrip \"C:\\Jane Doe\\m.zrv\"\r\n"},
@@ -274,5 +273,36 @@ TEST(Win32Program, LinkOverTheInterpretersLimitThroughAResponseFile) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
     if (search != INVALID_HANDLE_VALUE)
       FindClose(search);
+  }
+}
+
+TEST(Win32Program, ArgumentFiles) {
+  // More names than a Windows command line holds reach zrvbuild.exe through "@FILE".
+  scratch_dir dir;
+  write_file(dir.path("args.rsp"), "-c\r\n\"my file.c\"\r\nZo\xc3\xab.c 'C:\\\\Jane Doe\\\\a.c'\r\n");
+  write_file(dir.path("Zo\xc3\xab args"), "-DX");
+  const struct {
+    std::vector<std::string> args;
+    std::string out, err;
+    int status;
+  } cases[] = {
+      {{"-n", "@args.rsp"},
+       "fakecc -c -DCPP  -Iinc -x -O1    \"my file.c\" -o \"my file.o\"\r\n"
+       "fakecc -c -DCPP  -Iinc -x -O1    Zo\xc3\xab.c -o Zo\xc3\xab.o\r\n"
+       "fakecc -c -DCPP  -Iinc -x -O1    \"C:\\Jane Doe\\a.c\" -o a.o\r\n",
+       "", 0},
+      {{"-n", "-c", "@" + dir.path("Zo\xc3\xab args"), "b.c"},
+       "fakecc -c -DCPP  -Iinc -x -O1    -DX b.c -o b.o\r\n", "", 0},
+      {{"-n", "-c", "@args.c"}, "fakecc -c -DCPP  -Iinc -x -O1    @args.c -o @args.o\r\n", "",
+       0},
+      {{"-n", "b.c", "@C:\\no such dir\\args"}, "",
+       "zrvbuild: unable to read arguments from C:\\no such dir\\args\r\n", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    process_result run = run_zrvbuild(c.args, short_settings, dir.root);
+    EXPECT_EQ(c.out, run.out);
+    EXPECT_EQ(c.err, run.err);
+    EXPECT_EQ(c.status, run.status);
   }
 }
