@@ -256,7 +256,7 @@ TEST(FortranScan, IncludesFollowed) {
       {"inc/own.inc", "  use from_include\n"},
       {"hdr/a.h", "#include \"b.h\"\nuse from_a\n"},
       {"hdr/b.h", "use beside_a\n#ifdef X\n#endif\n"},
-      {"b.h", "use wrong_b\n"},
+      {"inc/b.h", "use wrong_b\n"},
       {"/abs/x.inc", "use absolute\n"},
       {"inc/fixed.inc", "C     use commented\n      USE FIXED_INC\n"},
   };
