@@ -5,13 +5,16 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/process.h"
@@ -27,7 +30,8 @@ struct interval {
 
 // A scratch directory with a fake Fortran compiler "fc". With -E it logs its arguments to
 // preprocess.log, where its standard output goes (and that directory's mode) to captures.log,
-// "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s, prints SRC.pp (or SRC when
+// "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s (or the seconds in E.delay),
+// prints SRC.pp (or SRC when
 // there is none), complains on standard error and exits with the status in SRC.ppfail (0 by
 // default). Otherwise it is a compile: "start OUT TIME" and "end OUT TIME", a sleep of 0.3 s,
 // SRC written into OUT.
@@ -51,7 +55,8 @@ struct fake_fortran {
         "  echo \"$capture $(stat -c %a \"${capture%/*}\")\" >> captures.log\n"
         "  echo \"start E:$src $(date +%s%N)\" >> times.log\n"
         "  echo 'fc: a warning the compile gives again' >&2\n"
-        "  sleep 0.2\n"
+        "  delay=0.2; [ -f E.delay ] && delay=$(cat E.delay)\n"
+        "  sleep \"$delay\"\n"
         "  if [ -f \"$src.pp\" ]; then cat \"$src.pp\"; else cat \"$src\"; fi\n"
         "  status=0; [ -f \"$src.ppfail\" ] && status=$(cat \"$src.ppfail\")\n"
         "  echo \"end E:$src $(date +%s%N)\" >> times.log\n"
@@ -360,4 +365,44 @@ TEST(JobsPreprocess, JobserverAndJobCountBoundThePreprocesses) {
   char tokens[4];
   EXPECT_EQ(1, read(fd, tokens, sizeof tokens));
   close(fd);
+}
+
+TEST(JobsPreprocess, InterruptedWhilePreprocessing) {
+  const struct {
+    int signal_number;
+    bool to_the_group;
+    std::size_t ended;  // preprocesses that ended before the run did
+  } cases[] = {
+      // Ctrl-C reaches the preprocessors too: they end at once, and so does the run.
+      {SIGINT, true, 0},
+      // A signal to zrvbuild alone lets the running ones finish; nothing more starts.
+      {SIGTERM, false, 2},
+  };
+  for (const auto& c : cases) {
+    fake_fortran fortran;
+    fortran.write({{"E.delay", "1"},
+                   {"a.F", "      X = 1\n"},
+                   {"b.F", "      X = 1\n"},
+                   {"c.F", "      X = 1\n"},
+                   {"d.F", "      X = 1\n"}});
+    std::vector<std::string> env = fortran.env;
+    env.push_back("ZRVBUILD_JOBS=2");
+    for (const std::string& entry : sanitizer_environment())
+      env.push_back(entry);
+    started_program program =
+        start_program({ZRVBUILD_EXE, "-c", "a.F", "b.F", "c.F", "d.F"}, env, fortran.dir.root);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    kill(c.to_the_group ? -program.pid : program.pid, c.signal_number);
+    const process_result r = wait_program(program);
+    EXPECT_EQ(c.signal_number, r.signal) << r.status << r.err;
+    std::size_t started = 0, ended = 0;
+    for (const std::string& line : fortran.lines_of("times.log")) {
+      started += line.compare(0, 8, "start E:") == 0;
+      ended += line.compare(0, 6, "end E:") == 0;
+      EXPECT_NE(std::string::npos, line.find(" E:")) << "a compile started: " << line;
+    }
+    EXPECT_EQ(2u, started) << c.signal_number;
+    EXPECT_EQ(c.ended, ended) << c.signal_number;
+    EXPECT_TRUE(directory_is_empty(fortran.dir.path("tmp"))) << c.signal_number;
+  }
 }
