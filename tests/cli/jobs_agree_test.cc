@@ -22,8 +22,8 @@
 namespace {
 
 // One tool for every role. It appends its name and arguments to the log as one record (a
-// response file's words as its content), sleeps for SRC.delay seconds, fails with the status in
-// SRC.fail after a message naming SRC, prints a make rule for -M, and otherwise writes the
+// response file's words as its content) and its start to the time log, sleeps for SRC.delay
+// seconds, fails (0.4 s later) with the status in SRC.fail after a message naming SRC, prints a make rule for -M, and otherwise writes the
 // source's name into its -o operand. SRC is its last operand that is no option.
 const char* const tool_body = R"sh(log=$(dirname "$0")/../log/tools.log
 record="== $(basename "$0")"
@@ -46,6 +46,9 @@ times=$(dirname "$0")/../log/times.log
 echo "start $(date +%s%N) $src" >> "$times"
 if [ -f "$src.delay" ]; then sleep "$(cat "$src.delay")"; fi
 if [ -f "$src.fail" ]; then
+  # A failure takes a while, as a compile does: a command started beside it (whose own start
+  # may lag behind under load) logs its start before the failure is logged.
+  sleep 0.4
   echo "error in $src" >&2
   echo "failed $(date +%s%N) $src" >> "$times"
   exit "$(cat "$src.fail")"
