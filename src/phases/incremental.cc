@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -28,6 +29,19 @@ long long run_start = 0;
 std::string private_directory;  // holds the compilers' dependency output
 int private_directory_slot = -1;
 int dependency_files = 0;
+// The files this run's commands made, with their facts as each command ended: a later command
+// of the run that reads one (a module file, an object in the link) may trust it though it is
+// newer than that command's start, as long as it is still what its command made.
+std::map<std::string, file_facts> made_in_run;
+
+bool same_facts(const file_facts& a, const file_facts& b) {
+  return a.exists == b.exists && a.size == b.size && a.time == b.time;
+}
+
+bool made_by_this_run(const std::string& name, const file_facts& facts) {
+  const auto found = made_in_run.find(name);
+  return found != made_in_run.end() && same_facts(found->second, facts);
+}
 
 std::string read_whole_file(const std::string& path, bool& readable) {
   std::ifstream file(path, std::ios::binary);
@@ -126,7 +140,9 @@ bool add_files(const std::vector<std::string>& names, bool made, long long start
     file.name = name;
     file.made = made;
     file.facts = read_file_facts(name);
-    if (!file.facts.exists || (!made && !facts_trusted(file.facts, started))) return false;
+    if (!file.facts.exists) return false;
+    if (!made && !facts_trusted(file.facts, started) && !made_by_this_run(name, file.facts))
+      return false;
     entry.files.push_back(file);
   }
   return true;
@@ -197,6 +213,9 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
     targets.insert(targets.begin(), step.output);
     if (add_files(targets, true, state.started, seen, entry) &&
         add_files(prerequisites, false, state.started, seen, entry)) {
+      for (const recorded_file& file : entry.files) {
+        if (file.made) made_in_run[file.name] = file.facts;
+      }
       record[step.output] = entry;
       record_changed = true;
     }
