@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "build_constants.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -78,8 +79,12 @@ struct project {
 
   process_result build(std::vector<std::string> environment = {},
                        const std::vector<std::string>& extra = {}, bool incremental = true) const {
-    std::vector<std::string> argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh",
-                                     ZRVBUILD_PROFILE, ZRVBUILD_EXE, "-v"};
+    // A program of the standard configuration takes the GNU/Linux settings from the profile.
+    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+    if (std::string(build_constants::configuration) == "standard") {
+      argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
+              ZRVBUILD_EXE, "-v"};
+    }
     argv.insert(argv.end(), build_arguments.begin(), build_arguments.end());
     argv.insert(argv.end(), extra.begin(), extra.end());
     environment.push_back("PATH=/usr/local/bin:/usr/bin:/bin");
