@@ -18,6 +18,8 @@
 #include "phases/depend.h"
 #include "phases/link.h"
 #include "run/run_state.h"
+#include "text/long_commands.h"
+#include "text/name_quoting.h"
 #include "text/text_rules.h"
 
 namespace {
@@ -67,13 +69,16 @@ void compose_compiles(source_language language, const std::vector<std::string>& 
     const std::string object = object_name(source, run);
     const std::string command =
         compose_compile_command(language, source, object, run, the_variable_table());
-    // Every language quotes a source or object name that holds a blank.
-    const std::string tail = " " + quote_if_blank(source) + " -o " + quote_if_blank(object);
-    require(ends_with(command, tail));
+    // Every language ends with the source and object names as the shell gives them back.
+    const std::string quoted_source = quote_file_name(source, interpreter_kind::posix_shell);
+    const std::string quoted_object = quote_file_name(object, interpreter_kind::posix_shell);
+    require(split_posix_words(quoted_source) == std::vector<std::string>{source});
+    require(split_posix_words(quoted_object) == std::vector<std::string>{object});
+    require(ends_with(command, " " + quoted_source + " -o " + quoted_object));
     if (language != source_language::fortran) {
       const std::string depend = compose_depend_command(language == source_language::cxx, source,
                                                         run, the_variable_table());
-      require(ends_with(depend, " " + quote_if_blank(source)));
+      require(ends_with(depend, " " + quoted_source));
     }
   }
 }
@@ -103,7 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       fuzz_environment.emplace_back(
           fields[i].substr(0, equals),
           equals == std::string::npos ? "" : fields[i].substr(equals + 1));
-    } else {
+    } else if (fields[i].empty() || fields[i][0] != '@') {
+      // "@FILE" reads the machine's FILE, which may be a device that never ends: the walk's
+      // reading of argument files has tests of its own.
       args.push_back(fields[i]);
     }
   }

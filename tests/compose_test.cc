@@ -86,15 +86,15 @@ TEST(Compose, CompileCommands) {
        "F77 -c FPIC AFF    \"my file.f\" -o \"my file.o\""},
       {source_language::fortran, true, false, "d ir/a.f90", "a.o",
        "F77 -c FPIC AFF    \"d ir/a.f90\" -o a.o"},
+      // A tab, or a double quote anywhere, even first, takes the shell's full quoting.
       {source_language::c, true, false, "tab\tname.c", "tab\tname.o",
-       "CC -c CPP CPIC ACF    tab\tname.c -o tab\tname.o"},
-      // A name that already begins with a double quote is left alone.
+       "CC -c CPP CPIC ACF    'tab\tname.c' -o 'tab\tname.o'"},
       {source_language::c, true, false, "\"my file.c\"", "\"my file.o",
-       "CC -c CPP CPIC ACF    \"my file.c\" -o \"my file.o"},
+       "CC -c CPP CPIC ACF    '\"my file.c\"' -o '\"my file.o'"},
       {source_language::cxx, true, false, "\"q.cc", "\"q.o",
-       "CXX -c CPP XPIC AXF    \"q.cc -o \"q.o"},
+       "CXX -c CPP XPIC AXF    '\"q.cc' -o '\"q.o'"},
       {source_language::fortran, true, false, "\"q r.f", "\"q r.o",
-       "F77 -c FPIC AFF    \"q r.f -o \"q r.o"},
+       "F77 -c FPIC AFF    '\"q r.f' -o '\"q r.o'"},
   };
   for (const auto& c : cases) {
     variable_table table = c.tokens ? token_table() : variable_table{};
@@ -160,7 +160,7 @@ TEST(Compose, OutputNames) {
       {"foo.cc", "prog", ".zrv", true, "foo.cc", "-o prog"},
       {"foo.cc", "prog.zrv", ".mex", true, "foo.cc", "-o prog.zrv"},
       {"foo.cc", "my prog", ".zrv", true, "foo.cc", "-o \"my prog\""},
-      {"foo.cc", "\"my prog", ".zrv", true, "foo.cc", "-o \"my prog"},
+      {"foo.cc", "\"my prog", ".zrv", true, "foo.cc", "-o '\"my prog'"},
       {"foo.cc", "", ".zrv", true, "foo.cc", ""},
   };
   for (const auto& c : cases) {
@@ -187,7 +187,7 @@ TEST(Compose, LinkCommands) {
       {false, true, false, "", "DLLD AXF DLF  -o m.zrv    LF -lzrvinterp -lzorvan ZO ZD"},
       {false, true, false, "", "DLLD AXF DLF  -o \"my m.zrv\"    LF -lzrvinterp -lzorvan ZO ZD",
        "my m.zrv"},
-      {false, true, false, "", "DLLD AXF DLF  -o \"my m.zrv    LF -lzrvinterp -lzorvan ZO ZD",
+      {false, true, false, "", "DLLD AXF DLF  -o '\"my m.zrv'    LF -lzrvinterp -lzorvan ZO ZD",
        "\"my m.zrv"},
       {false, true, true, "",
        "DLLD AXF DLF  -Wp -O0 -o m.zrv  u.o \"v w.o\"  l.a  -lm -Wl,-z LF -lzrvinterp -lzorvan "
@@ -346,9 +346,9 @@ TEST(Phases, NamesWithBlanksStayWholeFromCompileToStrip) {
   EXPECT_EQ(
       "F77 -c FPIC AFF    \"my a.f\" -o \"my a.o\"\n"
       "CC -c CPP CPIC ACF    b.c -o b.o\n"
-      "CC -c CPP CPIC ACF    \"q c.c -o \"q c.o\n"
-      "DLLD AXF DLF  -o \"my mod.zrv\"  \"my a.o\" b.o \"q c.o   LF -lzrvinterp -lzorvan ZO ZD\n"
+      "CC -c CPP CPIC ACF    '\"q c.c' -o '\"q c.o'\n"
+      "DLLD AXF DLF  -o \"my mod.zrv\"  \"my a.o\" b.o '\"q c.o'   LF -lzrvinterp -lzorvan ZO ZD\n"
       "strip \"my mod.zrv\"\n",
       testing::internal::GetCapturedStdout());
-  EXPECT_EQ(" \"my a.o\" b.o \"q c.o", run.obj_files);
+  EXPECT_EQ(" \"my a.o\" b.o '\"q c.o'", run.obj_files);
 }

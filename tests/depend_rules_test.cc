@@ -70,6 +70,11 @@ TEST(DependRules, RewriteDependencyLine) {
       {"dir/.o: x", "d.d", "pic/.o .o d.d: x"},
       {"foo.o: foo.c\r", "foo.d", "pic/foo.o foo.o foo.d: foo.c\r"},
       {"a\0b.o: c\0d"s, "e.d", "pic/a\0b.o a\0b.o e.d: c\0d"s},
+      // The dependency file is named as make reads it, as the compiler names the object.
+      {"my\\ file.o: my\\ file.c", "my file.d",
+       "pic/my\\ file.o my\\ file.o my\\ file.d: my\\ file.c"},
+      {"a$$b.o: a$$b.c", "a$b.d", "pic/a$$b.o a$$b.o a$$b.d: a$$b.c"},
+      {"\\#x.o: \\#x.c", "#x.d", "pic/\\#x.o \\#x.o \\#x.d: \\#x.c"},
       // No ".o:": copied as it is.
       {"", "foo.d", ""},
       {"  include/a.h include/b.h \\", "foo.d", "  include/a.h include/b.h \\"},
@@ -108,7 +113,7 @@ TEST(DependRules, ComposeDependCommand) {
       {false, "my dir/foo.c", plain, "cc -std=x -M -Ipre -Ic  -pthread -O2   \"my dir/foo.c\""},
       {true, "b.cc", with_flags,
        "cxx -M -Ipre -Icxx  -Ia -idirafter b \"-Imy dir\" -I.  -DX=1 -DMEX_DEBUG b.cc"},
-      {false, "\"my dir/q.c", plain, "cc -std=x -M -Ipre -Ic  -pthread -O2   \"my dir/q.c"},
+      {false, "\"my dir/q.c", plain, "cc -std=x -M -Ipre -Ic  -pthread -O2   '\"my dir/q.c'"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.command, compose_depend_command(c.is_cxx, c.source, c.run, table)) << c.source;

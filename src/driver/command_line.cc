@@ -10,6 +10,7 @@
 #include "build_constants.h"
 #include "config/variable_table.h"
 #include "driver/help_text.h"
+#include "platform/interpreter.h"
 #include "run/messages.h"
 #include "text/argument_files.h"
 #include "text/text_rules.h"
@@ -98,15 +99,23 @@ const option_form option_forms[] = {
     {"-", true, option_kind::pass_on},
 };
 
+// Every file or directory name that a command will carry passes through here, so that a name
+// the interpreter cannot carry ends the run before any command starts.
+void note_file_name(const std::string& name, run_state& run) {
+  if (run.unpassable_name.empty() && !interpreter_can_pass_name(name))
+    run.unpassable_name = name;
+}
+
 bool sort_file_argument(const std::string& arg, run_state& run) {
   for (const file_suffix& rule : file_suffixes) {
     if (!ends_with(arg, rule.suffix)) continue;
+    note_file_name(arg, run);
     switch (rule.kind) {
       case file_kind::c_source: run.c_files.push_back(arg); break;
       case file_kind::cxx_source: run.cxx_files.push_back(arg); break;
       case file_kind::fortran_source: run.fortran_files.push_back(arg); break;
-      case file_kind::object: run.obj_files += " " + quote_if_blank(arg); break;
-      case file_kind::library: run.lib_files += " " + quote_if_blank(arg); break;
+      case file_kind::object: run.obj_files += " " + quote_name_for_interpreter(arg); break;
+      case file_kind::library: run.lib_files += " " + quote_name_for_interpreter(arg); break;
     }
     if (run.target_file.empty()) run.target_file = arg;
     return true;
@@ -204,7 +213,8 @@ int walk_command_line(int argc, const char* const* argv, run_state& run, bool& r
         break;
       case option_kind::idirafter:
         if (has_operand) {
-          run.include_flags += " -idirafter " + quote_if_blank(args[++i]);
+          note_file_name(args[++i], run);
+          run.include_flags += " -idirafter " + quote_name_for_interpreter(args[i]);
         } else {
           print_error("include directory name missing");
         }
@@ -226,6 +236,7 @@ int walk_command_line(int argc, const char* const* argv, run_state& run, bool& r
       case option_kind::output:
         if (has_operand) {
           run.output_file = args[++i];
+          note_file_name(run.output_file, run);
         } else {
           print_error("output filename missing");
         }

@@ -109,6 +109,11 @@ int run_zrvbuild(int argc, const char* const* argv) {
   if (run_ended) return prepare_status;
   // A warning the walk could not write ends the run before any command starts.
   if (standard_output_failed()) return 1;
+  // So does a name that the command interpreter would not hand on unchanged.
+  if (!run.unpassable_name.empty()) {
+    print_error("cannot pass the file name " + run.unpassable_name + " to the command interpreter");
+    return 1;
+  }
 
   const char* jobs_value = std::getenv("ZRVBUILD_JOBS");
   int job_count = 1;

@@ -3,6 +3,7 @@
 
 #include "phases/command_text.h"
 #include "phases/incremental.h"
+#include "platform/interpreter.h"
 #include "run/command_log.h"
 #include "run/messages.h"
 #include "run/runner.h"
@@ -41,7 +42,7 @@ bool plan_sources(source_language language, const std::vector<std::string>& sour
       return false;
     }
     step.output = object_name(source, run);
-    step.object_entry = " " + quote_if_blank(step.output);
+    step.object_entry = " " + quote_name_for_interpreter(step.output);
     step.command = compose_compile_command(language, source, step.output, run, table);
     plan.push_back(step);
   }
@@ -63,13 +64,13 @@ std::string compose_compile_command(source_language language, const std::string&
     // Fortran takes no preprocessor flags and keeps the order include, define, pass-on.
     return join_pieces(table[names.compiler], " -c ", table[names.pic_flag], " ",
                        table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                       run.pass_on_flags, " ", quote_if_blank(source), " -o ",
-                       quote_if_blank(object));
+                       run.pass_on_flags, " ", quote_name_for_interpreter(source), " -o ",
+                       quote_name_for_interpreter(object));
   }
   return join_pieces(table[names.compiler], " -c ", table["CPPFLAGS"], " ", table[names.pic_flag],
                      " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",
-                     run.define_flags, " ", quote_if_blank(source), " -o ",
-                     quote_if_blank(object));
+                     run.define_flags, " ", quote_name_for_interpreter(source), " -o ",
+                     quote_name_for_interpreter(object));
 }
 
 std::string missing_compiler_message(source_language language, const std::string& source,

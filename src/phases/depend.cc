@@ -2,6 +2,7 @@
 #include "phases/depend.h"
 
 #include "platform/command_pipe.h"
+#include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
 #include "platform/wrappers.h"
@@ -9,6 +10,7 @@
 #include "run/long_commands.h"
 #include "run/messages.h"
 #include "run/runner.h"
+#include "text/name_quoting.h"
 #include "text/text_rules.h"
 
 namespace {
@@ -96,7 +98,7 @@ std::string rewrite_dependency_line(const std::string& line, const std::string& 
   std::string rewritten;
   rewritten.reserve(line.size() + object.size() + dep_file.size() + 8);
   rewritten.append("pic/").append(object).append(" ").append(object).append(" ");
-  rewritten.append(dep_file).append(line, colon + 2, std::string::npos);
+  rewritten.append(make_target_name(dep_file)).append(line, colon + 2, std::string::npos);
   return rewritten;
 }
 
@@ -104,7 +106,7 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
                                    variable_table& table) {
   return table[is_cxx ? "CXX" : "CC"] + " " + table["DEPEND_FLAGS"] + " " + table["CPPFLAGS"] +
          " " + table[is_cxx ? "ALL_CXXFLAGS" : "ALL_CFLAGS"] + " " + run.include_flags + " " +
-         run.define_flags + " " + quote_if_blank(source);
+         run.define_flags + " " + quote_name_for_interpreter(source);
 }
 
 std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table) {

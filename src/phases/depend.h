@@ -14,7 +14,8 @@
 std::string read_line(std::FILE* stream);
 
 // The line to write for one line read: when it holds ".o:", its target part becomes
-// "pic/O O D" (O the object name after the last '/', D the dependency file). No line end added.
+// "pic/O O D" (O the object name after the last '/', D the dependency file written as a make
+// target, as the compiler writes O). No line end added.
 std::string rewrite_dependency_line(const std::string& line, const std::string& dep_file);
 
 // The command whose standard output holds the rules of one source.

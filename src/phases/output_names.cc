@@ -1,12 +1,13 @@
 // The product's name.
 #include "phases/output_names.h"
 
+#include "platform/interpreter.h"
 #include "text/text_rules.h"
 
 void setup_output_names(run_state& run) {
   if (run.link_stand_alone) {
     if (!run.output_file.empty())
-      run.ld_output_option = "-o " + quote_if_blank(run.output_file);
+      run.ld_output_option = "-o " + quote_name_for_interpreter(run.output_file);
     return;
   }
   if (!run.output_file.empty()) {

@@ -1,11 +1,19 @@
-// The platform's command interpreter as far as long commands are concerned: the longest command
-// it takes, how the tools it starts split a command into words, and the private temporary
-// files that carry a command's lists instead.
+// The platform's command interpreter as far as composed commands are concerned: how a file name
+// is written into a command, the longest command it takes, how the tools it starts split a
+// command into words, and the private temporary files that carry a command's lists instead.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+// A file or directory name as it stands in a command, so that the tool receives it unchanged
+// (quote_file_name for this platform's interpreter).
+std::string quote_name_for_interpreter(const std::string& name);
+
+// False for a name that this platform's interpreter cannot carry unchanged; such a name is
+// refused before any command runs.
+bool interpreter_can_pass_name(const std::string& name);
 
 // The longest command of this command's shape, in characters, that the interpreter takes in this
 // process's current environment: the command fits when it is no longer than that.

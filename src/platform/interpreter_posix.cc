@@ -8,6 +8,7 @@
 
 #include "platform/interpreter.h"
 #include "text/long_commands.h"
+#include "text/name_quoting.h"
 
 extern char** environ;
 
@@ -55,6 +56,14 @@ std::string temporary_directory() {
 }
 
 }  // namespace
+
+std::string quote_name_for_interpreter(const std::string& name) {
+  return quote_file_name(name, interpreter_kind::posix_shell);
+}
+
+bool interpreter_can_pass_name(const std::string& name) {
+  return can_pass_file_name(name, interpreter_kind::posix_shell);
+}
 
 std::size_t command_interpreter_limit(const std::string& command) {
   // The environment does not change during a run, so neither do the figures.

@@ -13,6 +13,7 @@
 
 #include "platform/interpreter.h"
 #include "text/long_commands.h"
+#include "text/name_quoting.h"
 
 namespace {
 
@@ -20,6 +21,14 @@ namespace {
 const std::size_t cmd_exe_longest_command = 8191;
 
 }  // namespace
+
+std::string quote_name_for_interpreter(const std::string& name) {
+  return quote_file_name(name, interpreter_kind::cmd_exe);
+}
+
+bool interpreter_can_pass_name(const std::string& name) {
+  return can_pass_file_name(name, interpreter_kind::cmd_exe);
+}
 
 std::size_t command_interpreter_limit(const std::string&) {
   return cmd_exe_longest_command;

@@ -34,20 +34,6 @@ int jobs = 1;
 std::vector<logged_span> spans;
 bool trace_written = false;
 
-const char* category_of(command_kind kind) {
-  switch (kind) {
-    case command_kind::compile:
-      return "compile";
-    case command_kind::dependencies:
-      return "dependencies";
-    case command_kind::link:
-      return "link";
-    case command_kind::strip:
-      break;
-  }
-  return "strip";
-}
-
 std::string event_text(const logged_span& span, long long now) {
   const long long end = span.end < 0 ? now : span.end;
   std::string text = "{\"name\":" + json_quote(span.name) + ",\"cat\":" +
@@ -120,7 +106,7 @@ int begin_command(command_kind kind, const std::string& name) {
   logged_span span;
   span.name = name;
   span.kind = kind;
-  span.category = category_of(kind);
+  span.category = command_category(kind);
   span.is_command = true;
   span.number = announce(kind, name);
   span.start = log_clock();

@@ -25,21 +25,28 @@ void write_whole_line(const std::string& text) {
   std::fflush(stderr);
 }
 
+struct kind_words {
+  const char* verb;      // in progress lines
+  const char* category;  // in traces
+};
+
+// In the order of command_kind.
+const kind_words words_of_kind[] = {
+    {"compiling ", "compile"},
+    {"dependencies of ", "dependencies"},
+    {"linking ", "link"},
+    {"stripping ", "strip"},
+};
+
 const char* verb_of(command_kind kind) {
-  switch (kind) {
-    case command_kind::compile:
-      return "compiling ";
-    case command_kind::dependencies:
-      return "dependencies of ";
-    case command_kind::link:
-      return "linking ";
-    case command_kind::strip:
-      break;
-  }
-  return "stripping ";
+  return words_of_kind[static_cast<int>(kind)].verb;
 }
 
 }  // namespace
+
+const char* command_category(command_kind kind) {
+  return words_of_kind[static_cast<int>(kind)].category;
+}
 
 progress_request parse_progress_request(const char* value) {
   // An empty value counts as unset, as for every variable the program reads.

@@ -27,6 +27,9 @@ bool progress_shown(progress_request request, bool error_is_terminal, bool echoi
 
 enum class command_kind { compile, dependencies, link, strip };
 
+// The kind's word in traces and logs: "compile", "dependencies", "link" or "strip".
+const char* command_category(command_kind kind);
+
 // "[started/total] compiling NAME", without a line end.
 std::string progress_line(int started, int total, command_kind kind, const std::string& name);
 

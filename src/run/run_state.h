@@ -19,6 +19,7 @@ struct run_state {
   std::string output_file;  // operand of the last -o
   std::string ld_output_option;
   std::string target_ext = ".zrv";
+  std::string unpassable_name;  // the first file name the interpreter cannot carry, or ""
   bool dry_run = false;
   bool depend = false;
   bool link = true;

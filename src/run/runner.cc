@@ -10,7 +10,6 @@
 #include "run/long_commands.h"
 #include "run/messages.h"
 #include "run/run_state.h"
-#include "text/text_rules.h"
 
 bool verbose = false;
 
@@ -50,7 +49,8 @@ int run_link_command(const std::string& head, const std::string& lists, const st
     return 1;
   // An interruption that ends the run during the link removes the file as well.
   const int slot = register_temporary(file);
-  const int status = run_build_command(head + quote_if_blank("@" + file) + tail, false);
+  const int status =
+      run_build_command(head + quote_name_for_interpreter("@" + file) + tail, false);
   remove_private_temporary_file(file);
   release_temporary(slot);
   return status;

@@ -135,13 +135,14 @@ TEST(BuildCli, DryRunPrintsEveryCommandOnce) {
               " -DA=1 x.cc -o x.o",
               "dl-ld -Iinc -xcxx -O2 -shared  -Wall -frob -o libs.zrv  pre.o \"my obj.o\" x.o  "
               "libs.a  -lm -L/l -Wl,-z,now -R/r -Llib -lzrvinterp -lzorvan -zo -zd"})},
-      // Blanks: every name is quoted, unless it already begins with a double quote.
+      // Blanks: every name is in double quotes; with a double quote of its own, in single
+      // quotes.
       {{"-n", "my file.c", "my file.f", "\"q s.cc"},
        lines({"gfortran -c -fpic-f -O3 -i8    \"my file.f\" -o \"my file.o\"",
               "gcc -c -Icpp -fpic-c -Iinc -xc -O1    \"my file.c\" -o \"my file.o\"",
-              "g++ -c -Icpp -fpic-x -Iinc -xcxx -O2    \"q s.cc -o \"q s.o",
+              "g++ -c -Icpp -fpic-x -Iinc -xcxx -O2    '\"q s.cc' -o '\"q s.o'",
               "dl-ld -Iinc -xcxx -O2 -shared  -o \"my file.zrv\"  \"my file.o\" \"my file.o\" "
-              "\"q s.o" +
+              "'\"q s.o'" +
                   link_tail})},
       {{"-n", long_dir + long_name + ".c"},
        lines({"gcc -c -Icpp -fpic-c -Iinc -xc -O1    " + long_dir + long_name + ".c -o " +
@@ -443,26 +444,32 @@ TEST(BuildCli, NamesWithBlanksQuotesAndLength) {
             long_names.log());
   EXPECT_TRUE(file_exists(long_names.dir.path(base + ".zrv")));
 
-  // Quotes are passed on as typed. A quote in the base name appears in both the source and the
-  // object name and pairs up with itself; the tool receives what the interpreter makes of it.
+  // Quotes in a name are part of the name: the tool receives them, in the base name and in a
+  // directory alike.
   fake_tools paired;
   EXPECT_EQ(0, paired.run({"-c", "it's.c"}).status);
-  EXPECT_EQ("gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [its.c -o its.o]\n", paired.log());
-
-  // A quote in a directory stays unbalanced: the interpreter's error reaches the user, and
-  // nothing after it runs.
-  for (const std::string name : {"it's/x.c", "q\"d/y.cc"}) {
+  EXPECT_EQ("gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [it's.c] [-o] [it's.o]\n",
+            paired.log());
+  const struct {
+    std::string source, ran;
+  } quoted_directories[] = {
+      {"it's/x.c", "gcc [-c] [-Icpp] [-fpic-c] [-Iinc] [-xc] [-O1] [it's/x.c] [-o] [x.o]\n"},
+      {"q\"d/y.cc", "g++ [-c] [-Icpp] [-fpic-x] [-Iinc] [-xcxx] [-O2] [q\"d/y.cc] [-o] [y.o]\n"},
+  };
+  for (const auto& c : quoted_directories) {
     fake_tools quoted;
-    const process_result result = quoted.run({"-v", name, "z.f"});
-    EXPECT_NE(0, result.status) << name;
-    EXPECT_NE("", result.err) << name;
-    EXPECT_EQ("gfortran [-c] [-fpic-f] [-O3] [-i8] [z.f] [-o] [z.o]\n", quoted.log()) << name;
+    const process_result result = quoted.run({"-c", c.source, "z.f"});
+    EXPECT_EQ(0, result.status) << c.source;
+    EXPECT_EQ("", result.err) << c.source;
+    EXPECT_EQ("gfortran [-c] [-fpic-f] [-O3] [-i8] [z.f] [-o] [z.o]\n" + c.ran, quoted.log())
+        << c.source;
   }
 }
 
 TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
-  // Each placement with a plain name, a name with a blank, and a name that already begins with
-  // a double quote; the lines given must be among the dry run's lines. Flags stay as typed.
+  // Each placement with a plain name, a name with a blank, and a name that begins with a double
+  // quote (which is part of the name); the lines given must be among the dry run's lines. Flags
+  // stay as typed.
   const std::string tail = link_tail;
   const struct {
     const char* placement;
@@ -477,13 +484,13 @@ TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
        {"gfortran -c -fpic-f -O3 -i8    \"my sub/my a.f90\" -o \"my a.o\""}},
       {"Fortran source and object",
        {"-n", "-c", "\"q a.f"},
-       {"gfortran -c -fpic-f -O3 -i8    \"q a.f -o \"q a.o"}},
+       {"gfortran -c -fpic-f -O3 -i8    '\"q a.f' -o '\"q a.o'"}},
       {"Fortran object under -c -o",
        {"-n", "-c", "-o", "my out.o", "a.f"},
        {"gfortran -c -fpic-f -O3 -i8    a.f -o \"my out.o\""}},
       {"compiled objects in the link",
        {"-n", "a.c", "my b.c", "\"q c.c"},
-       {"dl-ld -Iinc -xcxx -O2 -shared  -o a.zrv  a.o \"my b.o\" \"q c.o" + tail}},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o a.zrv  a.o \"my b.o\" '\"q c.o'" + tail}},
       {"module name",
        {"-n", "-o", "m", "x.o"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o m.zrv  x.o" + tail}},
@@ -492,7 +499,7 @@ TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
        {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my m.zrv\"  x.o" + tail}},
       {"module name",
        {"-n", "-o", "\"my m", "x.o"},
-       {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my m.zrv  x.o" + tail}},
+       {"dl-ld -Iinc -xcxx -O2 -shared  -o '\"my m.zrv'  x.o" + tail}},
       {"module name from the first file",
        {"-n", "--mex", "my dir/my x.o"},
        {"dl-ld -Iinc -xcxx -O2 -shared  -o \"my x.mex\"  \"my dir/my x.o\"" + tail}},
@@ -504,10 +511,10 @@ TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
        {stand_alone_head + "-o \"my p\"  x.o" + stand_alone_tail}},
       {"stand-alone output",
        {"-n", "--link-stand-alone", "-o", "\"my p", "x.o"},
-       {stand_alone_head + "-o \"my p  x.o" + stand_alone_tail}},
+       {stand_alone_head + "-o '\"my p'  x.o" + stand_alone_tail}},
       {"strip target", {"-n", "-s", "-o", "m", "x.o"}, {"strip m.zrv"}},
       {"strip target", {"-n", "-s", "-o", "my m", "x.o"}, {"strip \"my m.zrv\""}},
-      {"strip target", {"-n", "-s", "-o", "\"my m", "x.o"}, {"strip \"my m.zrv"}},
+      {"strip target", {"-n", "-s", "-o", "\"my m", "x.o"}, {"strip '\"my m.zrv'"}},
       {"strip target", {"-n", "-s", "--link-stand-alone", "-o", "my p", "x.o"}, {"strip \"my p\""}},
       {"-idirafter operand",
        {"-n", "-c", "-idirafter", "d", "a.c"},
@@ -517,7 +524,7 @@ TEST(BuildCli, EveryPlacedNameIsQuotedWhenItHoldsABlank) {
        {"gcc -c -Icpp -fpic-c -Iinc -xc -O1   -idirafter \"my d\"  a.c -o a.o"}},
       {"-idirafter operand",
        {"-n", "-c", "-idirafter", "\"my d", "a.f"},
-       {"gfortran -c -fpic-f -O3 -i8  -idirafter \"my d   a.f -o a.o"}},
+       {"gfortran -c -fpic-f -O3 -i8  -idirafter '\"my d'   a.f -o a.o"}},
       {"flags as typed",
        {"-n", "-DA=x y", "-Lmy lib", "-lmy lib", "-Wl,a b", "-Rmy r", "-f a b", "a.c"},
        {"gcc -c -Icpp -fpic-c -Iinc -xc -O1  -f a b   -DA=x y a.c -o a.o",

@@ -42,9 +42,12 @@ done
 printf '%s\n' "$record" > "$log.$$"
 cat "$log.$$" >> "$log"
 rm -f "$log.$$"
+times=$(dirname "$0")/../log/times.log
+echo "start $(date +%s%N) $src" >> "$times"
 if [ -f "$src.delay" ]; then sleep "$(cat "$src.delay")"; fi
 if [ -f "$src.fail" ]; then
   echo "error in $src" >&2
+  echo "failed $(date +%s%N) $src" >> "$times"
   exit "$(cat "$src.fail")"
 fi
 if [ "$depend" = yes ]; then
@@ -64,6 +67,7 @@ struct run_outcome {
   std::string out;
   std::multiset<std::string> err_lines;
   std::vector<std::string> temporaries;  // what the run left in TMPDIR
+  std::vector<std::string> times;        // "start NS SRC" and "failed NS SRC", as logged
 };
 
 std::multiset<std::string> split_records(const std::string& log) {
@@ -162,6 +166,9 @@ run_outcome run_case(const agreement_case& c, const std::string& jobs) {
   outcome.err_lines = split_lines(result.err);
   for (const auto& entry : std::filesystem::directory_iterator(temporary))
     outcome.temporaries.push_back(entry.path().string());
+  const std::string times = dir.path("log/times.log");
+  for (const std::string& line : split_lines(file_exists(times) ? read_file(times) : ""))
+    outcome.times.push_back(line);
   return outcome;
 }
 
@@ -171,6 +178,31 @@ bool names_any(const std::string& text, const std::vector<std::string>& sources)
       return true;
   }
   return false;
+}
+
+// A command listed after a failure may start beside it, never once it has failed: each start of
+// such a command comes before the first failure ended.
+void expect_none_started_after_a_failure(const run_outcome& outcome, const agreement_case& c) {
+  long long first_failure = -1;
+  for (const std::string& line : outcome.times) {
+    std::istringstream in(line);
+    std::string word, source;
+    long long time = 0;
+    in >> word >> time >> source;
+    if (word == "failed" && (first_failure < 0 || time < first_failure))
+      first_failure = time;
+  }
+  if (first_failure < 0)
+    return;
+  for (const std::string& line : outcome.times) {
+    std::istringstream in(line);
+    std::string word, source;
+    long long time = 0;
+    in >> word >> time >> source;
+    if (word == "start" && names_any(source, c.beside_failure)) {
+      EXPECT_LT(time, first_failure) << source << " started after a failure";
+    }
+  }
 }
 
 // The parallel outcome less what the commands beside a failure added.
@@ -290,7 +322,9 @@ TEST(JobsAgree, ParallelRunsAgreeWithTheSequentialRun) {
     EXPECT_TRUE(sequential.temporaries.empty());
     for (const char* jobs : {"2", "4"}) {
       SCOPED_TRACE(std::string("ZRVBUILD_JOBS=") + jobs);
-      const run_outcome parallel = without_beside_failure(run_case(c, jobs), c, sequential);
+      const run_outcome whole = run_case(c, jobs);
+      expect_none_started_after_a_failure(whole, c);
+      const run_outcome parallel = without_beside_failure(whole, c, sequential);
       EXPECT_EQ(sequential.records, parallel.records);
       EXPECT_EQ(sequential.files, parallel.files);
       EXPECT_EQ(sequential.status, parallel.status);

@@ -13,38 +13,14 @@
 #include "build_constants.h"
 #include "support/process.h"
 #include "support/scratch.h"
+#include "support/token_flags.h"
 #include "support/tools.h"
 
 namespace {
 
 // Every variable the commands read, set to a short token, so that no default shows.
-const std::vector<std::string> token_environment = {
-    "F77=gf",
-    "CC=cc",
-    "CXX=cx",
-    "DL_LD=ld",
-    "LD_CXX=ldx",
-    "CPPFLAGS=-Icpp",
-    "INCFLAGS=-Iinc",
-    "XTRA_CFLAGS=-xc",
-    "CFLAGS=-O1",
-    "XTRA_CXXFLAGS=-xcxx",
-    "CXXFLAGS=-O2",
-    "FFLAGS=-O3",
-    "F77_INTEGER8_FLAG=-i8",
-    "FPICFLAG=-fpic-f",
-    "CPICFLAG=-fpic-c",
-    "CXXPICFLAG=-fpic-x",
-    "DL_LDFLAGS=-shared",
-    "LFLAGS=-Llib",
-    "ZRV_LINK_OPTS=-zo",
-    "ZRV_LINK_DEPS=-zd",
-    "RDYNAMIC_FLAG=-rdynamic",
-    "LD_STATIC_FLAG=-static-x",
-    "LDFLAGS=-ldf",
-    "ZORVAN_LINK_OPTS=-oo",
-    "ZORVAN_LINK_DEPS=-od",
-};
+const std::vector<std::string> token_environment =
+    token_environment_with({"F77=gf", "CC=cc", "CXX=cx", "DL_LD=ld", "LD_CXX=ldx"});
 
 const char* const tool_names[] = {"gf", "cc", "cx", "ld", "ldx", "strip"};
 

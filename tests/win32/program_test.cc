@@ -194,7 +194,6 @@ TEST(Win32Program, DryRunsQuoteEveryNameWithABlank) {
   } cases[] = {
       {{"-n", "-c", "C:\\Users\\Jane Doe\\my a.f90"},
        " \"C:\\Users\\Jane Doe\\my a.f90\" -o \"my a.o\"\r\n"},
-      {{"-n", "-c", "\"q a.f"}, " \"q a.f -o \"q a.o\r\n"},
       {{"-n", "my a.c", "b.cc", "-o", "my m"},
        "fakeld -Iinc -x -O1 -shared  -o \"my m.zrv\"  \"my a.o\" b.o   -Llib "},
       {{"-n", "-s", "a.c", "-o", "C:\\Jane Doe\\m"}, "\r\nstrip \"C:\\Jane Doe\\m.zrv\"\r\n"},
