@@ -58,12 +58,15 @@ echo "wine prefix ready after $((SECONDS - step_start)) s"
 # one of its cases must have run and passed; none may be missing or skipped.
 for preset in mingw32 mingw64; do
   preset_start=$SECONDS
-  cmake --preset "$preset"
-  cmake --build --preset "$preset"
   if [ "$preset" = mingw32 ] && [ "$runs_32_bit" = no ]; then
+    # The tests' discovery runs the test program: here it waits for ctest, which does not run.
+    cmake --preset "$preset" -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
+    cmake --build --preset "$preset"
     echo "$preset: built in $((SECONDS - preset_start)) s; NOT RUN: no 32-bit programs here"
     continue
   fi
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
   ctest --preset "$preset" -E '^win32_toolchain\.'
   echo "$preset: built and tested in $((SECONDS - preset_start)) s"
   suite_start=$SECONDS

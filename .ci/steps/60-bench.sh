@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-need_packages libbenchmark-dev hyperfine pkg-config zlib1g-dev time jq make g++ gfortran
+need_packages libbenchmark-dev hyperfine pkg-config zlib1g-dev time jq make g++ gfortran bc
 
 cmake --preset bench
 cmake --build --preset bench
@@ -15,3 +15,5 @@ ZRVBUILD_COMPARE_RUNS=3 bench/compare.sh build/bench/zrvbuild
 ZRVBUILD_COMPARE_RUNS=2 bench/long_link.sh build/bench/zrvbuild
 # Parallel jobs against sequential runs and make -j2: two runs per command, about a minute.
 ZRVBUILD_JOBS_BENCH_RUNS=2 bench/jobs.sh build/bench/zrvbuild
+# Incremental builds: a clean build, a no-op rerun and a one-file change of 158 sources.
+bench/incremental.sh build/bench/zrvbuild

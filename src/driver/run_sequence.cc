@@ -10,6 +10,7 @@
 #include "driver/help_text.h"
 #include "phases/compile.h"
 #include "phases/depend.h"
+#include "phases/incremental.h"
 #include "phases/jobs.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
@@ -122,9 +123,20 @@ int run_zrvbuild(int argc, const char* const* argv) {
     return 1;
   }
 
+  const char* incremental_value = std::getenv("ZRVBUILD_INCREMENTAL");
+  bool incremental = false;
+  if (!parse_incremental_request(incremental_value, incremental)) {
+    print_error(std::string("ZRVBUILD_INCREMENTAL must be 0 or 1, not \"") + incremental_value +
+                "\"");
+    return 1;
+  }
+
   variable_table& table = the_variable_table();
   // A bad ZRVBUILD_PROGRESS ends the run before any command starts.
   if (setup_progress(run) != 0) return 1;
   setup_command_log(job_count);
-  return finish_command_log(run_phases(run, table, job_count));
+  setup_incremental(run, incremental);
+  const int status = run_phases(run, table, job_count);
+  finish_incremental();
+  return finish_command_log(status);
 }

@@ -2,6 +2,7 @@
 #include "phases/compile.h"
 
 #include "phases/command_text.h"
+#include "phases/incremental.h"
 #include "platform/interpreter.h"
 #include "run/command_log.h"
 #include "run/messages.h"
@@ -106,8 +107,11 @@ int compile_phase(run_state& run, const std::vector<planned_command>& plan) {
       return 1;
     }
     run.obj_files += step.object_entry;
+    incremental_compile incremental = begin_incremental_compile(step);
+    if (incremental.skip) continue;
     const int id = begin_command(step.kind, step.name);
-    const int status = run_build_command(step.command, run.dry_run);
+    const int status = run_build_command(incremental.command, run.dry_run);
+    end_incremental_compile(step, incremental, status);
     end_command(id, status, step.command, 1);
     if (status != 0) return status;
   }

@@ -13,6 +13,7 @@
 
 #include "phases/compile.h"
 #include "phases/depend.h"
+#include "phases/incremental.h"
 #include "phases/job_order.h"
 #include "phases/module_scan.h"
 #include "platform/interpreter.h"
@@ -56,6 +57,7 @@ struct job {
   job_state state = job_state::waiting;
   long long process = 0;
   int status = 0;
+  incremental_compile incremental;  // a compile's command as it runs, or its skip
 };
 
 struct schedule {
@@ -98,6 +100,8 @@ void end_job(schedule& plan, job& ended, int status) {
   if (ended.lane > 0)
     plan.lane_taken[static_cast<std::size_t>(ended.lane - 1)] = false;
   end_command(ended.id, status, ended.step->command, ended.lane);
+  if (!ended.depend)
+    end_incremental_compile(*ended.step, ended.incremental, status);
   const std::size_t index = static_cast<std::size_t>(&ended - plan.jobs.data());
   if (status != 0 && plan.stop_at_failure)
     plan.first_failure = std::min(plan.first_failure, index);
@@ -160,17 +164,26 @@ void start_job(schedule& plan, job& next) {
   // As in sequence: the old dependency file goes before the command starts.
   if (next.depend)
     zorvan_unlink_wrapper(step.output.c_str());
+  // A compile that is up to date ends at once, as a success that ran nothing.
+  if (!next.depend) {
+    next.incremental = begin_incremental_compile(step);
+    if (next.incremental.skip) {
+      end_job(plan, next, 0);
+      return;
+    }
+  }
+  const std::string& command = next.depend ? step.command : next.incremental.command;
   if (!next.waits.empty())
     log_span("waits before " + step.name, "wait", plan.started_at, log_clock(),
              static_cast<int>(&next - plan.jobs.data()) + 1);
   next.id = begin_command(step.kind, step.name);
   next.lane = free_lane(plan);
-  if (refuse_too_long_command(step.command)) {
+  if (refuse_too_long_command(command)) {
     end_job(plan, next, 1);
     return;
   }
   if (!next.depend && verbose) {
-    print_out_line(step.command);
+    print_out_line(command);
     // As in the sequential runner: a command that could not be shown is not run.
     if (standard_output_failed()) {
       end_job(plan, next, 1);
@@ -178,7 +191,7 @@ void start_job(schedule& plan, job& next) {
     }
   }
   if (make_capture(plan, next.out) && make_capture(plan, next.err))
-    next.process = start_command(step.command, next.out.path, next.err.path);
+    next.process = start_command(command, next.out.path, next.err.path);
   else
     next.process = -1;
   if (next.process < 0) {
@@ -227,7 +240,7 @@ int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
 }
 
 // Starts what may start now; true when a ready job waits only for a jobserver token.
-bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
+bool start_ready_jobs_once(schedule& plan, int token_wait_milliseconds, bool& ended_at_once) {
   for (std::size_t index : plan.start_order) {
     if (interrupted_by() != 0 && plan.signal_number == 0) {
       plan.signal_number = interrupted_by();
@@ -246,8 +259,20 @@ bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
     }
     start_job(plan, candidate);
     settle_tokens(plan);
+    ended_at_once = ended_at_once || candidate.state == job_state::ended;
   }
   return false;
+}
+
+// A job that ends as it starts (skipped as up to date) may free jobs considered before it.
+bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
+  bool ended_at_once = true;
+  bool wants_token = false;
+  while (ended_at_once && !wants_token) {
+    ended_at_once = false;
+    wants_token = start_ready_jobs_once(plan, token_wait_milliseconds, ended_at_once);
+  }
+  return wants_token;
 }
 
 void collect_ended(schedule& plan, long long process, int raw_status) {

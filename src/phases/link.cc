@@ -3,6 +3,7 @@
 
 #include "build_constants.h"
 #include "phases/command_text.h"
+#include "phases/incremental.h"
 #include "platform/interpreter.h"
 #include "run/command_log.h"
 #include "run/messages.h"
@@ -65,13 +66,22 @@ int link_phase(const run_state& run, variable_table& table) {
   const std::string tail =
       run.link_stand_alone ? stand_alone_link_tail(run, table) : module_link_tail(run, table);
   const std::string lists = link_lists(run);
+  const std::string strip_command = "strip " + quote_name_for_interpreter(product);
+  // The strip follows its link: the record holds both commands.
+  const std::string recorded =
+      join_pieces(head, lists, tail) + (run.strip ? "\n" + strip_command : std::string());
+  if (link_is_up_to_date(product, recorded)) return 0;
+  const long long started = incremental_clock();
   const int link_id = begin_command(command_kind::link, product);
   const int status = run_link_command(head, lists, tail, run.dry_run);
   end_command(link_id, status, join_pieces(head, lists, tail), 1);
-  if (status != 0 || !run.strip) return status;
-  const std::string strip_command = "strip " + quote_name_for_interpreter(product);
+  if (status != 0 || !run.strip) {
+    end_incremental_link(product, recorded, lists, started, status);
+    return status;
+  }
   const int strip_id = begin_command(command_kind::strip, product);
   const int strip_status = run_build_command(strip_command, run.dry_run);
   end_command(strip_id, strip_status, strip_command, 1);
+  end_incremental_link(product, recorded, lists, started, strip_status);
   return strip_status;
 }

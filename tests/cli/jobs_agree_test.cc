@@ -22,8 +22,8 @@
 namespace {
 
 // One tool for every role. It appends its name and arguments to the log as one record (a
-// response file's words as its content), sleeps for SRC.delay seconds, fails with the status in
-// SRC.fail after a message naming SRC, prints a make rule for -M, and otherwise writes the
+// response file's words as its content) and its start to the time log, sleeps for SRC.delay
+// seconds, fails (0.4 s later) with the status in SRC.fail after a message naming SRC, prints a make rule for -M, and otherwise writes the
 // source's name into its -o operand. SRC is its last operand that is no option.
 const char* const tool_body = R"sh(log=$(dirname "$0")/../log/tools.log
 record="== $(basename "$0")"
@@ -46,6 +46,9 @@ times=$(dirname "$0")/../log/times.log
 echo "start $(date +%s%N) $src" >> "$times"
 if [ -f "$src.delay" ]; then sleep "$(cat "$src.delay")"; fi
 if [ -f "$src.fail" ]; then
+  # A failure takes a while, as a compile does: a command started beside it (whose own start
+  # may lag behind under load) logs its start before the failure is logged.
+  sleep 0.4
   echo "error in $src" >&2
   echo "failed $(date +%s%N) $src" >> "$times"
   exit "$(cat "$src.fail")"
@@ -259,6 +262,12 @@ const std::vector<agreement_case>& agreement_cases() {
        {{"b.c.fail", "3"}, {"a.c.delay", "0.3"}},
        {},
        {"c.c"}},
+      {"a failure frees a job slot while an earlier source still runs",
+       {"a.c", "b.c", "c.c", "d.c"},
+       {"a.c", "b.c", "c.c", "d.c"},
+       {{"a.c.delay", "1"}, {"b.c.fail", "3"}},
+       {},
+       {"c.c", "d.c"}},
       {"the last source fails",
        {"a.c", "b.c", "c.c"},
        {"a.c", "b.c", "c.c"},
@@ -342,6 +351,7 @@ TEST(JobsAgree, TheSequentialOutcomesAreTheIntendedOnes) {
   const std::map<std::string, int> statuses = {
       {"the first source fails", 2},
       {"a source in the middle fails", 3},
+      {"a failure frees a job slot while an earlier source still runs", 3},
       {"the last source fails", 4},
       {"a slow earlier source and a later failure", 6},
       {"a Fortran user waits for its module's definer while a later C source fails", 5},

@@ -1,0 +1,203 @@
+// The build record's text, the command digest, dependency output and the up-to-date rule.
+#include "text/build_record.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+const char* const build_record_header = "zrvbuild build record 1";
+
+namespace {
+
+const long long nanoseconds_per_second = 1000000000LL;
+
+bool writable_name(const std::string& name) {
+  return !name.empty() && name.find_first_of("\t\n\r") == std::string::npos;
+}
+
+// A whole decimal number (an optional '-' and digits), as the record writes them.
+bool parse_number(const std::string& text, long long& value) {
+  if (text.empty() || text.size() > 20) return false;
+  std::size_t start = text[0] == '-' ? 1 : 0;
+  if (start == text.size()) return false;
+  for (std::size_t i = start; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  char* end = nullptr;
+  value = std::strtoll(text.c_str(), &end, 10);
+  return end == text.c_str() + text.size();
+}
+
+// Splits "WORD REST" at the first blank.
+bool cut_word(const std::string& text, std::string& word, std::string& rest) {
+  const std::size_t blank = text.find(' ');
+  if (blank == std::string::npos) return false;
+  word = text.substr(0, blank);
+  rest = text.substr(blank + 1);
+  return true;
+}
+
+bool parse_file_line(const std::string& rest, recorded_file& file) {
+  const std::size_t tab = rest.find('\t');
+  std::string size_text;
+  std::string time_text;
+  if (tab == std::string::npos || !cut_word(rest.substr(0, tab), size_text, time_text))
+    return false;
+  file.name = rest.substr(tab + 1);
+  file.facts.exists = true;
+  return writable_name(file.name) && parse_number(size_text, file.facts.size) &&
+         file.facts.size >= 0 && parse_number(time_text, file.facts.time);
+}
+
+}  // namespace
+
+std::string command_digest(const std::string& command) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (unsigned char c : command) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  static const char digits[] = "0123456789abcdef";
+  std::string hex(16, '0');
+  for (int i = 15; i >= 0; --i) {
+    hex[static_cast<std::size_t>(i)] = digits[hash & 0xf];
+    hash >>= 4;
+  }
+  return std::to_string(command.size()) + ":" + hex;
+}
+
+std::string build_record_text(const build_record& record) {
+  std::string text = std::string(build_record_header) + "\n";
+  std::size_t entries = 0;
+  for (const auto& [output, entry] : record) {
+    bool writable = writable_name(output) && writable_name(entry.digest) &&
+                    entry.digest.find(' ') == std::string::npos;
+    for (const recorded_file& file : entry.files)
+      writable = writable && writable_name(file.name) && file.facts.exists;
+    if (!writable) continue;
+    text += "entry " + entry.digest + "\t" + output + "\n";
+    for (const recorded_file& file : entry.files) {
+      text += (file.made ? "made " : "file ") + std::to_string(file.facts.size) + " " + std::to_string(file.facts.time) +
+              "\t" + file.name + "\n";
+    }
+    ++entries;
+  }
+  return text + "end " + std::to_string(entries) + "\n";
+}
+
+bool parse_build_record(const std::string& text, build_record& record) {
+  record.clear();
+  build_record read;
+  record_entry* current = nullptr;
+  long long entries = 0;
+  bool ended = false;
+  std::size_t position = 0;
+  bool first = true;
+  while (position < text.size()) {
+    const std::size_t line_end = text.find('\n', position);
+    // Every line ends with a line end: a last line without one was cut off.
+    if (line_end == std::string::npos || ended) return false;
+    const std::string line = text.substr(position, line_end - position);
+    position = line_end + 1;
+    if (first) {
+      if (line != build_record_header) return false;
+      first = false;
+      continue;
+    }
+    std::string word;
+    std::string rest;
+    if (!cut_word(line, word, rest)) return false;
+    if (word == "entry") {
+      const std::size_t tab = rest.find('\t');
+      if (tab == std::string::npos || tab == 0) return false;
+      const std::string output = rest.substr(tab + 1);
+      if (!writable_name(output) || read.count(output) != 0) return false;
+      current = &read[output];
+      current->digest = rest.substr(0, tab);
+      ++entries;
+    } else if (word == "file" || word == "made") {
+      recorded_file file;
+      file.made = word == "made";
+      if (current == nullptr || !parse_file_line(rest, file)) return false;
+      current->files.push_back(file);
+    } else if (word == "end") {
+      long long count = 0;
+      if (!parse_number(rest, count) || count != entries) return false;
+      ended = true;
+    } else {
+      return false;
+    }
+  }
+  if (!ended) return false;
+  record.swap(read);
+  return true;
+}
+
+bool parse_dependency_output(const std::string& text, std::vector<std::string>& targets,
+                             std::vector<std::string>& prerequisites) {
+  targets.clear();
+  prerequisites.clear();
+  bool in_targets = true;
+  bool seen_colon = false;
+  std::string name;
+  auto finish_name = [&]() {
+    if (name.empty()) return;
+    (in_targets ? targets : prerequisites).push_back(name);
+    name.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (c == '\\' && (next == '\n' || (next == '\r' && i + 2 < text.size() &&
+                                       text[i + 2] == '\n'))) {
+      finish_name();
+      i += next == '\n' ? 1 : 2;
+    } else if (c == '\\' && (next == ' ' || next == '\t' || next == '#')) {
+      name += next;
+      ++i;
+    } else if (c == '$' && next == '$') {
+      name += '$';
+      ++i;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+      finish_name();
+    } else if (c == '\n') {
+      finish_name();
+      // A further rule (such as a phony target) starts; only the first one is the compile's.
+      if (seen_colon) break;
+    } else if (c == ':' && in_targets &&
+               (next == ' ' || next == '\t' || next == '\n' || next == '\r' || next == '\0')) {
+      finish_name();
+      in_targets = false;
+      seen_colon = true;
+    } else {
+      name += c;
+    }
+  }
+  finish_name();
+  return seen_colon && !targets.empty();
+}
+
+bool facts_trusted(const file_facts& facts, long long start) {
+  if (!facts.exists) return false;
+  if (facts.time % nanoseconds_per_second == 0) {
+    long long start_second = start / nanoseconds_per_second * nanoseconds_per_second;
+    if (start < 0 && start % nanoseconds_per_second != 0) start_second -= nanoseconds_per_second;
+    return facts.time < start_second;
+  }
+  return facts.time < start;
+}
+
+std::string stale_reason(const record_entry* entry, const std::string& digest,
+                         const std::vector<file_facts>& now, long long run_start) {
+  if (entry == nullptr) return "not recorded";
+  if (entry->digest != digest) return "the command changed";
+  if (entry->files.empty() || now.size() != entry->files.size()) return "not recorded";
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    const recorded_file& then = entry->files[i];
+    if (!now[i].exists) return then.name + " is missing";
+    if (now[i].size != then.facts.size || now[i].time != then.facts.time)
+      return then.name + " changed";
+    if (!then.made && !facts_trusted(now[i], run_start))
+      return then.name + " has a time not before this run";
+  }
+  return "";
+}

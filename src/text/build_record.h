@@ -1,0 +1,69 @@
+// The rules of incremental builds, all pure: the text of the build record, the digest of a
+// command, the files a compiler's dependency output names, and the decision whether a recorded
+// output is still up to date. The phases gather the facts (file sizes and times) and act.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// What is known of one file: whether it exists, its size and its modification time in
+// nanoseconds since the epoch of the platform's file clock.
+struct file_facts {
+  bool exists = false;
+  long long size = 0;
+  long long time = 0;
+};
+
+struct recorded_file {
+  std::string name;
+  file_facts facts;
+  bool made = false;  // written by the command (its object, its module files), not read
+};
+
+// One output as a command made it: the command's digest, and every file the decision covers
+// with its facts when the command had ended: the outputs first, then every input it read.
+struct record_entry {
+  std::string digest;
+  std::vector<recorded_file> files;
+};
+
+// Outputs by name.
+using build_record = std::map<std::string, record_entry>;
+
+// The first line of a record this version writes and reads.
+extern const char* const build_record_header;
+
+// "LENGTH:HASH": the length and a 64-bit FNV-1a hash of the exact command text, in hex.
+std::string command_digest(const std::string& command);
+
+// The record's text: the header, then for each output a line "entry DIGEST<TAB>OUTPUT" and for
+// each of its files "made SIZE TIME<TAB>NAME" (written by the command) or "file SIZE
+// TIME<TAB>NAME" (read by it), then "end N" with the number of entries. Names
+// holding a tab or a line end cannot be written; their entries are left out.
+std::string build_record_text(const build_record& record);
+
+// Reads a record's text; false, with record empty, for anything but a whole record of this
+// version (another program's file, a cut-off or altered one): then everything is rebuilt.
+bool parse_build_record(const std::string& text, build_record& record);
+
+// The file names of a compiler's make-rule dependency output ("-MD -MF FILE"): targets (before
+// the colon) and prerequisites, unescaped as GCC writes them ("\ " a blank, "\#" a '#', "$$"
+// a '$', backslash-newline a continuation). False when the text holds no rule.
+bool parse_dependency_output(const std::string& text, std::vector<std::string>& targets,
+                             std::vector<std::string>& prerequisites);
+
+// Whether the facts of a file a command reads may be trusted: its time must lie before start
+// (on the file clock; the run's start when deciding, the command's start when recording). A
+// time equal to the start or later may belong to a change made in the same clock step as the
+// recorded one, which size and time could not tell apart; a time with no fraction of a second
+// may come from a file system that keeps whole seconds, so it must lie before the start's
+// second.
+bool facts_trusted(const file_facts& facts, long long start);
+
+// Why a recorded output is not up to date, or "" when it is: no entry, another command, or a
+// file of the entry that is missing or changed (its size or time differs; content is never
+// read), or an input whose time is not trusted. now holds the facts of the entry's files at this moment, in the entry's
+// order.
+std::string stale_reason(const record_entry* entry, const std::string& digest,
+                         const std::vector<file_facts>& now, long long run_start);

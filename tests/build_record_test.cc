@@ -1,0 +1,204 @@
+// The incremental build's rules on plain data: the record's text, the digest, the compilers'
+// dependency output and the up-to-date decision.
+#include "text/build_record.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const long long second = 1000000000LL;
+
+record_entry entry_of(const std::string& digest, const std::vector<recorded_file>& files) {
+  record_entry entry;
+  entry.digest = digest;
+  entry.files = files;
+  return entry;
+}
+
+recorded_file file_of(const std::string& name, long long size, long long time, bool made) {
+  recorded_file file;
+  file.name = name;
+  file.facts.exists = true;
+  file.facts.size = size;
+  file.facts.time = time;
+  file.made = made;
+  return file;
+}
+
+build_record sample_record() {
+  build_record record;
+  record["my obj.o"] = entry_of(command_digest("cc -c \"my src.c\" -o \"my obj.o\""),
+                                {file_of("my obj.o", 900, 50 * second + 7, true),
+                                 file_of("my src.c", 120, 40 * second + 3, false),
+                                 file_of("/usr/include/x $#.h", 0, -5, false)});
+  record["mod.zrv"] = entry_of(command_digest("ld -o mod.zrv a.o"),
+                               {file_of("mod.zrv", 1, 60 * second, true)});
+  return record;
+}
+
+}  // namespace
+
+TEST(BuildRecord, TextReadsBackAsWritten) {
+  const build_record record = sample_record();
+  build_record read;
+  ASSERT_TRUE(parse_build_record(build_record_text(record), read));
+  ASSERT_EQ(record.size(), read.size());
+  for (const auto& [output, entry] : record) {
+    const record_entry& back = read.at(output);
+    EXPECT_EQ(entry.digest, back.digest);
+    ASSERT_EQ(entry.files.size(), back.files.size());
+    for (std::size_t i = 0; i < entry.files.size(); ++i) {
+      EXPECT_EQ(entry.files[i].name, back.files[i].name);
+      EXPECT_EQ(entry.files[i].made, back.files[i].made);
+      EXPECT_EQ(entry.files[i].facts.size, back.files[i].facts.size);
+      EXPECT_EQ(entry.files[i].facts.time, back.files[i].facts.time);
+    }
+  }
+  build_record empty;
+  ASSERT_TRUE(parse_build_record(build_record_text(empty), read));
+  EXPECT_TRUE(read.empty());
+}
+
+// Anything but a whole record of this version reads as no record at all.
+TEST(BuildRecord, DamagedForeignOrCutRecordsAreRefused) {
+  const std::string whole = build_record_text(sample_record());
+  std::vector<std::string> damaged = {
+      "",
+      "zrvbuild build record 2\nend 0\n",
+      "# a Makefile\nall: x\n",
+      whole + "extra\n",
+      whole + whole,
+      std::string(whole).replace(whole.find("end 2"), 5, "end 3"),
+      std::string(whole).replace(whole.find("made 900"), 8, "made x00"),
+      std::string(whole).replace(whole.find("made 900"), 8, "made -90"),
+      std::string(whole).replace(whole.find("entry "), 6, "entries "),
+      std::string(whole).replace(whole.find('\t'), 1, " "),
+  };
+  // Every cut ends the text early: a last line without its line end, or no end line.
+  for (std::size_t length = 0; length < whole.size(); length += 7) damaged.push_back(whole.substr(0, length));
+  damaged.push_back(whole.substr(0, whole.size() - 1));
+  for (const std::string& text : damaged) {
+    build_record read = sample_record();
+    EXPECT_FALSE(parse_build_record(text, read)) << text;
+    EXPECT_TRUE(read.empty());
+  }
+}
+
+TEST(BuildRecord, NamesThatCannotBeWrittenLeaveTheirEntryOut) {
+  build_record record;
+  record["ok.o"] = entry_of("1:0", {file_of("ok.o", 1, 1, true)});
+  record["line\nbreak.o"] = entry_of("1:0", {file_of("line\nbreak.o", 1, 1, true)});
+  record["tab.o"] = entry_of("1:0", {file_of("tab.o", 1, 1, true), file_of("a\tb.h", 1, 1, false)});
+  build_record read;
+  ASSERT_TRUE(parse_build_record(build_record_text(record), read));
+  ASSERT_EQ(1u, read.size());
+  EXPECT_EQ(1u, read.count("ok.o"));
+}
+
+TEST(BuildRecord, DigestTellsCommandsApart) {
+  EXPECT_EQ(command_digest("gcc -c a.c -o a.o"), command_digest("gcc -c a.c -o a.o"));
+  const char* const commands[] = {"gcc -c a.c -o a.o", "gcc -c a.c -o a.o ", "gcc -c a.c  -o a.o",
+                                  "gcc -O2 -c a.c -o a.o", "", "ccache gcc -c a.c -o a.o"};
+  for (const char* a : commands) {
+    for (const char* b : commands) {
+      if (std::string(a) != b) {
+        EXPECT_NE(command_digest(a), command_digest(b)) << a << "|" << b;
+      }
+    }
+  }
+}
+
+TEST(BuildRecord, DependencyOutputAsCompilersWriteIt) {
+  const struct {
+    const char* text;
+    std::vector<std::string> targets;
+    std::vector<std::string> prerequisites;
+  } cases[] = {
+      {"a.o: a.c b.h\n", {"a.o"}, {"a.c", "b.h"}},
+      {"my\\ obj.o: my\\ src.c \\\n /usr/include/x.h \\\n  dir/has\\#hash$$dollar.h\n",
+       {"my obj.o"},
+       {"my src.c", "/usr/include/x.h", "dir/has#hash$dollar.h"}},
+      {"bar.mod bar.o bar.o: bar.f90 \\\n inc.fi\n", {"bar.mod", "bar.o", "bar.o"},
+       {"bar.f90", "inc.fi"}},
+      {"C:\\src\\a.o: C:\\src\\a.c \\\r\n C:\\inc\\b.h\r\n", {"C:\\src\\a.o"},
+       {"C:\\src\\a.c", "C:\\inc\\b.h"}},
+      // Phony targets after the compile's rule are not its files.
+      {"a.o: a.c b.h\n\nb.h:\n", {"a.o"}, {"a.c", "b.h"}},
+      {"a.o:\n", {"a.o"}, {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> targets;
+    std::vector<std::string> prerequisites;
+    EXPECT_TRUE(parse_dependency_output(c.text, targets, prerequisites)) << c.text;
+    EXPECT_EQ(c.targets, targets) << c.text;
+    EXPECT_EQ(c.prerequisites, prerequisites) << c.text;
+  }
+  for (const char* text : {"", "a.o a.c\n", ": a.c\n", "garbage"}) {
+    std::vector<std::string> targets;
+    std::vector<std::string> prerequisites;
+    EXPECT_FALSE(parse_dependency_output(text, targets, prerequisites)) << text;
+  }
+}
+
+TEST(BuildRecord, TimesAtOrAfterTheStartAreNotTrusted) {
+  const long long start = 100 * second + 500;
+  const struct {
+    long long time;
+    bool trusted;
+  } cases[] = {
+      {start - 1, true},         {start, false},          {start + 1, false},
+      {start + 3600 * second, false},
+      // A whole second may come from a file system that cuts times to seconds.
+      {100 * second, false},     {99 * second, true},     {99 * second + 1, true},
+  };
+  for (const auto& c : cases) {
+    file_facts facts;
+    facts.exists = true;
+    facts.time = c.time;
+    EXPECT_EQ(c.trusted, facts_trusted(facts, start)) << c.time;
+  }
+  EXPECT_FALSE(facts_trusted(file_facts(), start));
+}
+
+TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
+  const long long start = 1000 * second + 1;
+  const record_entry entry = entry_of("D", {file_of("a.o", 10, 900 * second + 5, true),
+                                            file_of("a.c", 20, 800 * second + 5, false),
+                                            file_of("b.h", 30, 700 * second + 5, false)});
+  auto facts = [](long long size, long long time) {
+    file_facts f;
+    f.exists = true;
+    f.size = size;
+    f.time = time;
+    return f;
+  };
+  const std::vector<file_facts> same = {facts(10, 900 * second + 5), facts(20, 800 * second + 5),
+                                        facts(30, 700 * second + 5)};
+  EXPECT_EQ("", stale_reason(&entry, "D", same, start));
+  EXPECT_EQ("not recorded", stale_reason(nullptr, "D", same, start));
+  EXPECT_EQ("the command changed", stale_reason(&entry, "E", same, start));
+  EXPECT_EQ("not recorded", stale_reason(&entry, "D", {same[0]}, start));
+
+  const struct {
+    std::size_t index;
+    file_facts now;
+    const char* reason;
+  } cases[] = {
+      {0, file_facts(), "a.o is missing"},
+      {0, facts(11, 900 * second + 5), "a.o changed"},
+      {1, facts(20, 800 * second + 6), "a.c changed"},
+      {2, facts(31, 700 * second + 5), "b.h changed"},
+      {2, file_facts(), "b.h is missing"},
+  };
+  for (const auto& c : cases) {
+    std::vector<file_facts> now = same;
+    now[c.index] = c.now;
+    EXPECT_EQ(c.reason, stale_reason(&entry, "D", now, start));
+  }
+  // A recorded input whose time is now at or after the start (a clock set ahead) is no
+  // evidence; the command's own output may be as new as it likes.
+  const record_entry ahead = entry_of("D", {file_of("a.o", 10, start + 5, true),
+                                            file_of("b.h", 30, start + second, false)});
+  EXPECT_EQ("b.h has a time not before this run",
+            stale_reason(&ahead, "D", {facts(10, start + 5), facts(30, start + second)}, start));
+}

@@ -1,0 +1,151 @@
+// Incremental builds with fake tools: the variable's values, what a dry run and -M still do, a
+// compiler that cannot say what it read, a compile that failed after writing its object, and a
+// record planted as a link.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/scratch.h"
+
+namespace {
+
+// The fake compiler logs its arguments, writes its -o file and, when asked with -MF and
+// bin/lists exists, a make rule naming the source (its word before -o) and h.h. It exits with
+// the number in bin/status (0 without it).
+const char* const fake_tool_body = R"sh(bin=$(dirname "$0")
+echo "$(basename "$0") $*" >> "$bin/ran.log"
+out=; list=; source=; prev=
+for word; do
+  case $prev in -o) out=$word ;; -MF) list=$word ;; esac
+  case $word in -*) ;; *) [ "$prev" = -o ] || [ "$prev" = -MF ] || source=$word ;; esac
+  prev=$word
+done
+[ -n "$out" ] && echo "made by $*" > "$out"
+if [ -n "$list" ] && [ -f "$bin/lists" ]; then echo "$out: $source h.h" > "$list"; fi
+if [ -f "$bin/status" ]; then exit "$(cat "$bin/status")"; fi
+exit 0
+)sh";
+
+struct fake_project {
+  scratch_dir dir;
+  fake_project() {
+    mkdir(dir.path("bin").c_str(), 0755);
+    for (const char* tool : {"gf", "cc", "ld", "strip"}) write_script(dir.path(std::string("bin/") + tool), fake_tool_body);
+    write_file(dir.path("bin/lists"), "");
+    write_file(dir.path("a.c"), "int a;\n");
+    write_file(dir.path("h.h"), "\n");
+    write_file(dir.path("f.f90"), "subroutine f\nend subroutine\n");
+    // Made a while ago, so that their times are trusted.
+    for (const char* name : {"a.c", "h.h", "f.f90"}) {
+      const std::string path = dir.path(name);
+      struct timespec times[2] = {{1000000000, 5}, {1000000000, 5}};
+      utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+  }
+  process_result build(const std::vector<std::string>& args, const char* incremental) {
+    std::vector<std::string> environment = {"PATH=" + dir.path("bin") + ":/usr/bin:/bin",
+                                            "F77=gf", "CC=cc", "DL_LD=ld", "ZRVBUILD_PROGRESS=0"};
+    if (incremental != nullptr) environment.push_back(std::string("ZRVBUILD_INCREMENTAL=") + incremental);
+    return run_zrvbuild(args, environment, dir.root);
+  }
+  std::string take_log() {
+    const std::string log = file_exists(dir.path("bin/ran.log")) ? read_file(dir.path("bin/ran.log")) : "";
+    std::remove(dir.path("bin/ran.log").c_str());
+    return log;
+  }
+};
+
+std::size_t lines_with(const std::string& text, const std::string& word) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
+  return count;
+}
+
+}  // namespace
+
+TEST(IncrementalCli, OnlyZeroOrOneIsAValue) {
+  for (const char* value : {"2", "yes", "true", " 1", "01", "1 "}) {
+    fake_project p;
+    const process_result result = p.build({"a.c"}, value);
+    EXPECT_EQ(1, result.status) << value;
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ(std::string("zrvbuild: ZRVBUILD_INCREMENTAL must be 0 or 1, not \"") + value + "\"\n",
+              result.err);
+    EXPECT_EQ("", p.take_log()) << value;
+  }
+  // Off: every byte printed and every argument as without the variable, and no record.
+  fake_project p;
+  const process_result unset = p.build({"-v", "a.c", "f.f90"}, nullptr);
+  const std::string unset_log = p.take_log();
+  for (const char* value : {"", "0"}) {
+    const process_result off = p.build({"-v", "a.c", "f.f90"}, value);
+    EXPECT_EQ(unset.status, off.status);
+    EXPECT_EQ(unset.out, off.out);
+    EXPECT_EQ(unset.err, off.err);
+    EXPECT_EQ(unset_log, p.take_log()) << value;
+  }
+  EXPECT_FALSE(file_exists(p.dir.path(".zrvbuild-record")));
+}
+
+TEST(IncrementalCli, CompilesAskWhatTheyReadAndDryRunsPrintEveryCommand) {
+  fake_project p;
+  ASSERT_EQ(0, p.build({"a.c", "f.f90"}, "1").status);
+  const std::string log = p.take_log();
+  EXPECT_NE(std::string::npos, log.find(" a.c -o a.o -MD -MF ")) << log;
+  EXPECT_NE(std::string::npos, log.find(" f.f90 -o f.o -cpp -MD -MF ")) << log;
+  ASSERT_EQ(0, p.build({"a.c", "f.f90"}, "1").status);
+  EXPECT_EQ("", p.take_log());
+  const std::string record = read_file(p.dir.path(".zrvbuild-record"));
+  // -n prints what it prints without the mode and touches nothing.
+  const process_result dry = p.build({"-n", "a.c", "f.f90"}, "1");
+  const process_result plain_dry = p.build({"-n", "a.c", "f.f90"}, nullptr);
+  EXPECT_EQ(plain_dry.out, dry.out);
+  EXPECT_EQ(3u, lines_with(dry.out, "\n"));
+  EXPECT_EQ(record, read_file(p.dir.path(".zrvbuild-record")));
+  EXPECT_EQ("", p.take_log());
+}
+
+TEST(IncrementalCli, ACompilerThatListsNothingIsNeverSkipped) {
+  fake_project p;
+  std::remove(p.dir.path("bin/lists").c_str());
+  for (int run = 0; run < 3; ++run) {
+    const process_result result = p.build({"-v", "a.c"}, "1");
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_EQ(2u, lines_with(p.take_log(), "\n")) << run;  // the compile and the link
+  }
+}
+
+// A compile that failed after writing its object leaves no entry: the same command runs again.
+TEST(IncrementalCli, AFailedCompileIsNotSkippedNextTime) {
+  fake_project p;
+  ASSERT_EQ(0, p.build({"a.c"}, "1").status);
+  p.take_log();
+  write_file(p.dir.path("bin/status"), "1");
+  const struct timespec times[2] = {{1000000100, 5}, {1000000100, 5}};
+  utimensat(AT_FDCWD, p.dir.path("h.h").c_str(), times, 0);
+  EXPECT_EQ(1, p.build({"a.c"}, "1").status);
+  std::remove(p.dir.path("bin/status").c_str());
+  p.take_log();
+  const process_result again = p.build({"-v", "a.c"}, "1");
+  ASSERT_EQ(0, again.status);
+  EXPECT_NE(std::string::npos, again.out.find("zrvbuild: compiling a.c: a.o is not recorded\n"))
+      << again.out;
+}
+
+// A record planted as a link to another file is replaced, never written through.
+TEST(IncrementalCli, ARecordPlantedAsALinkIsReplaced) {
+  fake_project p;
+  write_file(p.dir.path("victim"), "keep\n");
+  ASSERT_EQ(0, symlink("victim", p.dir.path(".zrvbuild-record").c_str()));
+  ASSERT_EQ(0, p.build({"a.c"}, "1").status);
+  EXPECT_EQ("keep\n", read_file(p.dir.path("victim")));
+  struct stat status {};
+  ASSERT_EQ(0, lstat(p.dir.path(".zrvbuild-record").c_str(), &status));
+  EXPECT_TRUE(S_ISREG(status.st_mode));
+}

@@ -1,0 +1,283 @@
+// Incremental builds (ZRVBUILD_INCREMENTAL=1) with the real GNU tool chain, configured by the
+// GNU/Linux profile, against the stand-in environment: after each change exactly the commands
+// it reaches run (-v tells which and why), the same with and without parallel jobs, and after
+// a sequence of edits the module is byte for byte the module a clean build makes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <time.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "build_constants.h"
+#include "support/process.h"
+#include "support/scratch.h"
+#include "support/tools.h"
+
+#ifdef ZRVBUILD_EXAMPLE_HOME
+
+namespace {
+
+const std::string record_name = ".zrvbuild-record";
+
+const struct {
+  const char* name;
+  const char* text;
+} project_sources[] = {
+    {"my src/shared.h", "static inline int shared_value(void) { return 2; }\n"},
+    {"my src/other.h", "#define OTHER_VALUE 3\n"},
+    {"my src/alpha.c", "#include \"shared.h\"\nint alpha(void) { return shared_value(); }\n"},
+    {"my src/beta.c", "#include \"other.h\"\nint beta(void) { return OTHER_VALUE; }\n"},
+    {"gamma.cc",
+     "extern \"C\" {\n#include \"my src/shared.h\"\n}\nint gamma_value() { return shared_value(); "
+     "}\n"},
+    {"consts.f90",
+     "module consts\n  implicit none\n  integer, parameter :: width = 4\ncontains\n"
+     "  integer function twice(x)\n    integer, intent(in) :: x\n    twice = 2 * x\n"
+     "  end function\nend module\n"},
+    {"user.f90",
+     "subroutine user(x)\n  use consts\n  integer :: x\n  x = twice(width)\nend subroutine\n"},
+    {"lone.f90", "subroutine lone(x)\n  integer :: x\n  x = 7\nend subroutine\n"},
+};
+
+const std::vector<std::string> build_arguments = {"consts.f90", "user.f90",   "lone.f90",
+                                                  "my src/alpha.c", "my src/beta.c", "gamma.cc",
+                                                  "-o", "my module"};
+const std::vector<std::string> every_command = {"consts.f90",     "user.f90",      "lone.f90",
+                                                "my src/alpha.c", "my src/beta.c", "gamma.cc",
+                                                "link my module.zrv"};
+
+long long now_seconds() { return static_cast<long long>(::time(nullptr)); }
+
+// Sets a file's time to seconds from now, with a fraction, as most edits get.
+void set_time(const std::string& path, long long seconds_from_now) {
+  struct timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(now_seconds() + seconds_from_now);
+  times[0].tv_nsec = 123456789;
+  times[1] = times[0];
+  ASSERT_EQ(0, utimensat(AT_FDCWD, path.c_str(), times, 0)) << path;
+}
+
+// An edit made a while ago, each at its own time: a test never waits for the clock.
+void edit(const std::string& path, const std::string& text) {
+  static long long age = 10000;
+  write_file(path, text);
+  set_time(path, -(age--));
+}
+
+struct project {
+  scratch_dir dir;
+  std::string jobs;
+  project(const std::string& job_count) : jobs(job_count) {
+    mkdir(dir.path("my src").c_str(), 0755);
+    for (const auto& source : project_sources) edit(dir.path(source.name), source.text);
+  }
+  std::string path(const std::string& name) const { return dir.path(name); }
+
+  process_result build(std::vector<std::string> environment = {},
+                       const std::vector<std::string>& extra = {}, bool incremental = true) const {
+    // A program of the standard configuration takes the GNU/Linux settings from the profile.
+    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+    if (std::string(build_constants::configuration) == "standard") {
+      argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
+              ZRVBUILD_EXE, "-v"};
+    }
+    argv.insert(argv.end(), build_arguments.begin(), build_arguments.end());
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    environment.push_back("PATH=/usr/local/bin:/usr/bin:/bin");
+    environment.push_back(std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME);
+    if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
+    environment.push_back("ZRVBUILD_JOBS=" + jobs);
+    return run_program(argv, environment, dir.root);
+  }
+};
+
+// The commands a -v run says it runs, in the order it says so: sources, and "link PRODUCT".
+std::vector<std::string> commands_run(const std::string& out) {
+  std::vector<std::string> run;
+  std::size_t start = 0;
+  while (start < out.size()) {
+    std::size_t end = out.find('\n', start);
+    if (end == std::string::npos) end = out.size();
+    const std::string line = out.substr(start, end - start);
+    start = end + 1;
+    for (const char* verb : {"compiling ", "linking "}) {
+      const std::string prefix = std::string("zrvbuild: ") + verb;
+      if (line.compare(0, prefix.size(), prefix) != 0) continue;
+      const std::string name = line.substr(prefix.size(), line.find(": ", prefix.size()) -
+                                                              prefix.size());
+      run.push_back(verb[0] == 'l' ? "link " + name : name);
+    }
+  }
+  return run;
+}
+
+std::set<std::string> as_set(const std::vector<std::string>& names) {
+  return std::set<std::string>(names.begin(), names.end());
+}
+
+// Builds and checks the status and exactly which commands ran.
+void expect_built(const project& p, const std::vector<std::string>& expected,
+                  std::vector<std::string> environment = {},
+                  const std::vector<std::string>& extra = {}) {
+  const process_result result = p.build(environment, extra);
+  ASSERT_EQ(0, result.status) << result.out << result.err;
+  EXPECT_EQ(as_set(expected), as_set(commands_run(result.out))) << result.out;
+  EXPECT_TRUE(file_exists(p.path("my module.zrv")));
+}
+
+std::string text_of(const char* name) {
+  for (const auto& source : project_sources) {
+    if (std::string(source.name) == name) return source.text;
+  }
+  return "";
+}
+
+class IncrementalToolchain : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override { ZRV_NEED_TOOLS("gcc", "g++", "gfortran"); }
+};
+
+}  // namespace
+
+TEST_P(IncrementalToolchain, EachChangeRebuildsExactlyWhatItReaches) {
+  project p(GetParam());
+  expect_built(p, every_command);
+  {
+    const process_result again = p.build();
+    ASSERT_EQ(0, again.status) << again.err;
+    EXPECT_TRUE(commands_run(again.out).empty()) << again.out;
+    for (const char* output : {"consts.o", "user.o", "lone.o", "alpha.o", "beta.o", "gamma.o",
+                               "my module.zrv"}) {
+      EXPECT_NE(std::string::npos,
+                again.out.find(std::string("zrvbuild: ") + output + " is up to date\n"))
+          << again.out;
+    }
+  }
+  // A header: exactly the sources that include it, and the link.
+  edit(p.path("my src/shared.h"), "static inline int shared_value(void) { return 5; }\n");
+  expect_built(p, {"my src/alpha.c", "gamma.cc", "link my module.zrv"});
+  expect_built(p, {});
+  // A module's body alone: gfortran leaves its module file as it was, so its users stay.
+  edit(p.path("consts.f90"), std::string(text_of("consts.f90")).replace(
+                                 text_of("consts.f90").find("2 * x"), 5, "3 * x"));
+  expect_built(p, {"consts.f90", "link my module.zrv"});
+  // Its interface: its users follow.
+  edit(p.path("consts.f90"), std::string(text_of("consts.f90")).replace(
+                                 text_of("consts.f90").find("width = 4"), 9, "width = 5"));
+  expect_built(p, {"consts.f90", "user.f90", "link my module.zrv"});
+  expect_built(p, {});
+  // A deleted object.
+  ASSERT_EQ(0, std::remove(p.path("beta.o").c_str()));
+  expect_built(p, {"my src/beta.c", "link my module.zrv"});
+  // A flag on the command line changes every command; an override of the C flags the C ones.
+  // gfortran says what it read only when it preprocesses, which a definition could change: its
+  // sources are never skipped then.
+  expect_built(p, every_command, {}, {"-DEXTRA=1"});
+  expect_built(p, {"consts.f90", "user.f90", "lone.f90", "link my module.zrv"}, {},
+               {"-DEXTRA=1"});
+  expect_built(p, every_command);
+  expect_built(p, {"my src/alpha.c", "my src/beta.c", "link my module.zrv"},
+               {"XTRA_CFLAGS=-Wall"});
+  expect_built(p, {"my src/alpha.c", "my src/beta.c", "link my module.zrv"});
+  // Without the mode nothing is read, every command runs, and the record stays as it was.
+  const std::string record = read_file(p.path(record_name));
+  const process_result plain = p.build({}, {}, false);
+  ASSERT_EQ(0, plain.status) << plain.err;
+  EXPECT_EQ(std::string::npos, plain.out.find("zrvbuild: ")) << plain.out;
+  EXPECT_EQ(record, read_file(p.path(record_name)));
+  expect_built(p, every_command);
+}
+
+TEST_P(IncrementalToolchain, AClockSetAheadIsNeverTrusted) {
+  project p(GetParam());
+  expect_built(p, every_command);
+  set_time(p.path("my src/other.h"), 3600);
+  // Every run rebuilds its user while its time lies ahead, and no other source.
+  expect_built(p, {"my src/beta.c", "link my module.zrv"});
+  expect_built(p, {"my src/beta.c", "link my module.zrv"});
+  set_time(p.path("my src/other.h"), -20000);
+  expect_built(p, {"my src/beta.c", "link my module.zrv"});
+  expect_built(p, {});
+}
+
+TEST_P(IncrementalToolchain, ACompileErrorLeavesNothingThatWouldSkipIt) {
+  project p(GetParam());
+  expect_built(p, every_command);
+  edit(p.path("my src/alpha.c"), "int alpha(void) { return }\n");
+  for (int run = 0; run < 2; ++run) {
+    const process_result broken = p.build();
+    EXPECT_NE(0, broken.status);
+    EXPECT_NE(std::string::npos, broken.out.find("zrvbuild: compiling my src/alpha.c: ")) << run;
+    EXPECT_EQ(std::string::npos, broken.out.find("linking ")) << broken.out;
+  }
+  // The source back as it was, at a new time: compiled again, and the module follows.
+  edit(p.path("my src/alpha.c"), text_of("my src/alpha.c"));
+  const process_result fixed = p.build();
+  ASSERT_EQ(0, fixed.status) << fixed.err;
+  EXPECT_NE(std::string::npos, fixed.out.find("zrvbuild: compiling my src/alpha.c: ")) << fixed.out;
+}
+
+// A record that is not whole, or not ours, is no record: everything is rebuilt.
+TEST_P(IncrementalToolchain, ADamagedRecordRebuildsEverything) {
+  project p(GetParam());
+  expect_built(p, every_command);
+  const std::string whole = read_file(p.path(record_name));
+  const std::vector<std::string> damaged = {
+      whole.substr(0, whole.size() / 2), whole.substr(0, whole.size() - 1), "",
+      "zrvbuild build record 0\nend 0\n", "all:\n\ttrue\n",
+      std::string(whole).replace(whole.find("\nmade ") + 6, 1, "x")};
+  for (const std::string& text : damaged) {
+    write_file(p.path(record_name), text);
+    const process_result result = p.build();
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_EQ(as_set(every_command), as_set(commands_run(result.out))) << text;
+    EXPECT_NE(std::string::npos, result.out.find("zrvbuild: .zrvbuild-record cannot be read"));
+  }
+  expect_built(p, {});
+}
+
+// After any sequence of edits the module is the one a clean build makes, byte for byte.
+TEST_P(IncrementalToolchain, ModuleIsTheCleanBuildsAfterEveryEdit) {
+  project p(GetParam());
+  expect_built(p, every_command);
+  const std::vector<std::pair<std::string, std::string>> edits = {
+      {"my src/shared.h", "static inline int shared_value(void) { return 11; }\n"},
+      {"consts.f90", "module consts\n  implicit none\n  integer, parameter :: width = 9\n"
+                     "contains\n  integer function twice(x)\n    integer, intent(in) :: x\n"
+                     "    twice = x + x\n  end function\nend module\n"},
+      {"lone.f90", "subroutine lone(x)\n  integer :: x\n  x = 8\nend subroutine\n"},
+      {"my src/other.h", "#define OTHER_VALUE (4 + 1)\n"},
+      {"gamma.cc", "extern \"C\" {\n#include \"my src/other.h\"\n}\n"
+                   "int gamma_value() { return OTHER_VALUE; }\n"},
+      {"my src/shared.h", "static inline int shared_value(void) { return 12; }\n"},
+  };
+  const std::vector<std::string> made = {"consts.o", "user.o", "lone.o", "alpha.o", "beta.o",
+                                         "gamma.o", "consts.mod", "my module.zrv", record_name};
+  mkdir(p.path("kept").c_str(), 0755);
+  for (const auto& [name, text] : edits) {
+    edit(p.path(name), text);
+    const process_result incremental = p.build();
+    ASSERT_EQ(0, incremental.status) << incremental.err;
+    const std::string module = read_file(p.path("my module.zrv"));
+    // The clean build runs in the same directory (the debugging information names it), with
+    // the incremental build's files set aside and put back afterwards, times and all.
+    for (const std::string& file : made)
+      ASSERT_EQ(0, std::rename(p.path(file).c_str(), p.path("kept/" + file).c_str())) << file;
+    const process_result clean = p.build({}, {}, false);
+    ASSERT_EQ(0, clean.status) << clean.err;
+    EXPECT_TRUE(module == read_file(p.path("my module.zrv"))) << "after editing " << name;
+    for (const std::string& file : made)
+      ASSERT_EQ(0, std::rename(p.path("kept/" + file).c_str(), p.path(file).c_str())) << file;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalToolchain, ::testing::Values("1", "4"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string("jobs") + info.param;
+                         });
+
+#endif
