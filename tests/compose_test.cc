@@ -12,6 +12,18 @@
 
 namespace {
 
+// Names that hold a character special to sh: their placed text is the POSIX shell's. The
+// Windows program quotes them for cmd.exe (or refuses them before composing), which
+// tests/name_quoting_test.cc and the Windows suites cover.
+bool quoted_for_sh_only(const std::string& name) {
+#ifdef _WIN32
+  return name.find_first_of("\"\t") != std::string::npos;
+#else
+  (void)name;
+  return false;
+#endif
+}
+
 // Every variable the phases read, each holding its own short token.
 variable_table token_table() {
   return {
@@ -97,6 +109,8 @@ TEST(Compose, CompileCommands) {
        "F77 -c FPIC AFF    '\"q r.f' -o '\"q r.o'"},
   };
   for (const auto& c : cases) {
+    if (quoted_for_sh_only(c.source))
+      continue;
     variable_table table = c.tokens ? token_table() : variable_table{};
     const run_state run = accumulated(c.entries);
     EXPECT_EQ(c.command, compose_compile_command(c.language, c.source, c.object, run, table))
@@ -182,6 +196,8 @@ TEST(Compose, OutputNames) {
       {"foo.cc", "", ".zrv", true, "foo.cc", ""},
   };
   for (const auto& c : cases) {
+    if (quoted_for_sh_only(c.output_file))
+      continue;
     run_state run;
     run.target_file = c.first_file;
     run.output_file = c.output_file;
@@ -219,6 +235,8 @@ TEST(Compose, LinkCommands) {
       {true, false, false, "", "           -lzrvinterp -lzorvan   "},
   };
   for (const auto& c : cases) {
+    if (quoted_for_sh_only(c.target_file))
+      continue;
     variable_table table = c.tokens ? token_table() : variable_table{};
     run_state run = accumulated(c.entries);
     run.target_file = c.target_file;
@@ -361,12 +379,20 @@ TEST(Phases, NamesWithBlanksStayWholeFromCompileToStrip) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(0, compile_phase(run, table));
   EXPECT_EQ(0, link_phase(run, table));
-  EXPECT_EQ(
-      "F77 -c FPIC AFF    \"my a.f\" -o \"my a.o\"\n"
-      "CC -c CPP CPIC ACF    b.c -o b.o\n"
-      "CC -c CPP CPIC ACF    '\"q c.c' -o '\"q c.o'\n"
-      "DLLD AXF DLF  -o \"my mod.zrv\"  \"my a.o\" b.o '\"q c.o'   LF -lzrvinterp -lzorvan ZO ZD\n"
-      "strip \"my mod.zrv\"\n",
-      testing::internal::GetCapturedStdout());
-  EXPECT_EQ(" \"my a.o\" b.o '\"q c.o'", run.obj_files);
+#ifdef _WIN32
+  // cmd.exe: double quotes around the whole name, its own quote kept.
+  const std::string q_c = "\"\"q c.c\"";
+  const std::string q_o = "\"\"q c.o\"";
+#else
+  const std::string q_c = "'\"q c.c'";
+  const std::string q_o = "'\"q c.o'";
+#endif
+  EXPECT_EQ("F77 -c FPIC AFF    \"my a.f\" -o \"my a.o\"\n"
+            "CC -c CPP CPIC ACF    b.c -o b.o\n"
+            "CC -c CPP CPIC ACF    " + q_c + " -o " + q_o + "\n"
+            "DLLD AXF DLF  -o \"my mod.zrv\"  \"my a.o\" b.o " + q_o +
+                "   LF -lzrvinterp -lzorvan ZO ZD\n"
+                "strip \"my mod.zrv\"\n",
+            testing::internal::GetCapturedStdout());
+  EXPECT_EQ(" \"my a.o\" b.o " + q_o, run.obj_files);
 }

@@ -116,6 +116,11 @@ TEST(DependRules, ComposeDependCommand) {
       {false, "\"my dir/q.c", plain, "cc -std=x -M -Ipre -Ic  -pthread -O2   '\"my dir/q.c'"},
   };
   for (const auto& c : cases) {
+#ifdef _WIN32
+    // A name holding a quote is refused on Windows before anything is composed.
+    if (c.source.find('"') != std::string::npos)
+      continue;
+#endif
     EXPECT_EQ(c.command, compose_depend_command(c.is_cxx, c.source, c.run, table)) << c.source;
   }
 
