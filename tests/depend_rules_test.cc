@@ -118,7 +118,7 @@ TEST(DependRules, ComposeDependCommand) {
   for (const auto& c : cases) {
 #ifdef _WIN32
     // A name holding a quote is refused on Windows before anything is composed.
-    if (c.source.find('"') != std::string::npos)
+    if (std::string(c.source).find('"') != std::string::npos)
       continue;
 #endif
     EXPECT_EQ(c.command, compose_depend_command(c.is_cxx, c.source, c.run, table)) << c.source;
