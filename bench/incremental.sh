@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # Incremental builds (ZRVBUILD_INCREMENTAL=1) on generated sources: 150 Fortran sources with
-# modules (each of most using the one before it) and 8 C++ sources, built into a module. Times a
-# clean build, a rerun with nothing changed, and a rerun after a change to the body of one
-# Fortran source, against that file's compile and the link run on their own. Prints a Markdown
-# table; nothing is asserted.
+# modules (each of most using the one before it) and 8 C++ sources, built into a module. Times
+# a clean build; a rerun with nothing changed, against ninja's rerun of the same sources built
+# through the CMake package; and a rerun after a change to the body of one Fortran source,
+# against that file's compile and the link run on their own (and ninja's rebuild). Prints a
+# Markdown table (medians of hyperfine runs) and the ratios next to their goals; nothing is
+# asserted.
 #
 # Usage: bench/incremental.sh [ZRVBUILD] [ZORVAN_HOME]
-#   ZRVBUILD     the program to measure (default: build/bench/zrvbuild)
+#   ZRVBUILD     the program to measure (default: build/bench/zrvbuild); its build tree is
+#                installed into a scratch prefix for the CMake package
 #   ZORVAN_HOME  the stand-in installation (default: examples/zorvan-home beside ZRVBUILD)
-# ZRVBUILD_JOBS is passed on as it is set.
+# ZRVBUILD_JOBS is passed on as it is set; ZRVBUILD_INCREMENTAL_BENCH_RUNS sets the runs per
+# command (default 10).
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 zrvbuild=$(realpath "${1:-build/bench/zrvbuild}")
 ZORVAN_HOME=$(realpath "${2:-$(dirname "$zrvbuild")/examples/zorvan-home}")
 export ZORVAN_HOME
-for tool in gcc g++ gfortran; do
+runs=${ZRVBUILD_INCREMENTAL_BENCH_RUNS:-10}
+for tool in gcc g++ gfortran cmake ninja hyperfine jq bc; do
   command -v "$tool" >/dev/null || { echo "incremental.sh: please install $tool" >&2; exit 1; }
 done
 configuration=$(sed -n 's/^ZRVBUILD_CONFIGURATION:[A-Z]*=//p' \
@@ -65,23 +70,64 @@ seconds() {
   echo "scale=3; ($end - $start) / 1000000000" | bc
 }
 
+# The same sources through the installed CMake package, built by ninja in ninja/.
+cmake --install "$(dirname "$zrvbuild")" --prefix "$work/prefix" >/dev/null
+{
+  echo "cmake_minimum_required(VERSION 3.22)"
+  echo "project(incremental_bench C CXX Fortran)"
+  echo "find_package(zrvbuild REQUIRED)"
+  echo "zrvbuild_add_module(bench SOURCES ${sources[*]})"
+} >CMakeLists.txt
+cmake -G Ninja -S . -B ninja "-DCMAKE_PREFIX_PATH=$work/prefix" >/dev/null
+ninja -C ninja >/dev/null
+
 export ZRVBUILD_INCREMENTAL=1
 clean=$(seconds "$zrvbuild" "${sources[@]}" -o bench)
-sleep 0.1
-noop=$(seconds "$zrvbuild" "${sources[@]}" -o bench)
-sed -i 's/sin(x)/cos(x)/' m75.f90
-touch -d '30 minutes ago' m75.f90
-change=$(seconds "$zrvbuild" "${sources[@]}" -o bench)
-# The same compile and link on their own, as -v shows them.
-unset ZRVBUILD_INCREMENTAL
-commands=$("$zrvbuild" -n "${sources[@]}" -o bench | grep -e ' m75\.f90 ' -e ' -o bench\.zrv ')
-direct=$(seconds sh -c "$commands")
+# The same compile and link on their own, as -n shows them.
+commands=$(env -u ZRVBUILD_INCREMENTAL "$zrvbuild" -n "${sources[@]}" -o bench |
+  grep -e ' m75\.f90 ' -e ' -o bench\.zrv ')
+printf '%s\n' "$commands" >direct.sh
+{
+  printf exec
+  printf ' %s' "$zrvbuild" "${sources[@]}" -o bench
+  echo
+} >rerun.sh
+# One body edit per run: sin and cos take turns, so m75's module file stays as it was.
+cat >edit.sh <<'EDIT'
+if grep -q 'sin(x)' m75.f90; then sed -i 's/sin(x)/cos(x)/' m75.f90; else sed -i 's/cos(x)/sin(x)/' m75.f90; fi
+sleep 0.02
+EDIT
+
+hyperfine --style none --warmup 2 --runs "$runs" --export-json noop.json \
+  -n "zrvbuild no-op" "sh rerun.sh" \
+  -n "ninja no-op" "ninja -C ninja" >/dev/null
+hyperfine --style none --runs "$runs" --export-json change.json --prepare "sh edit.sh" \
+  -n "zrvbuild, one body changed" "sh rerun.sh" \
+  -n "ninja, one body changed" "ninja -C ninja" \
+  -n "that compile and the link run directly" "sh direct.sh" >/dev/null
+
+median() { jq -r --arg name "$2" '.results[] | select(.command == $name) | .median' "$1"; }
+zrv_noop=$(median noop.json "zrvbuild no-op")
+ninja_noop=$(median noop.json "ninja no-op")
+zrv_change=$(median change.json "zrvbuild, one body changed")
+ninja_change=$(median change.json "ninja, one body changed")
+direct=$(median change.json "that compile and the link run directly")
+ms() { echo "scale=1; 1000 * $1 / 1" | bc; }
+ratio() { echo "scale=2; $1 / $2" | bc; }
 
 cat <<TABLE
-| run | seconds |
+| run | milliseconds (median of $runs) |
 |---|---|
-| clean build | $clean |
-| no-op rerun | $noop ($(echo "scale=1; 100 * $noop / $clean" | bc)% of the clean build) |
-| one Fortran body changed | $change |
-| that compile and the link run directly | $direct |
+| zrvbuild clean build (once) | $(ms "$clean") |
+| zrvbuild no-op rerun | $(ms "$zrv_noop") |
+| ninja no-op rerun | $(ms "$ninja_noop") |
+| zrvbuild, one Fortran body changed | $(ms "$zrv_change") |
+| ninja, one Fortran body changed | $(ms "$ninja_change") |
+| that compile and the link run directly | $(ms "$direct") |
+
+| ratio | figure | goal |
+|---|---|---|
+| no-op / clean build | $(echo "scale=2; 100 * $zrv_noop / $clean" | bc)% | at most 2% |
+| no-op / ninja no-op | $(ratio "$zrv_noop" "$ninja_noop") | at most 1.2 |
+| one change / its compile and link | $(ratio "$zrv_change" "$direct") | at most 1.1 |
 TABLE
