@@ -3,16 +3,22 @@
 // it reaches run (-v tells which and why), the same with and without parallel jobs, and after
 // a sequence of edits the module is byte for byte the module a clean build makes.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <time.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "build_constants.h"
+#include "support/kill_loop.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -77,10 +83,11 @@ struct project {
   }
   std::string path(const std::string& name) const { return dir.path(name); }
 
-  process_result build(std::vector<std::string> environment = {},
-                       const std::vector<std::string>& extra = {}, bool incremental = true) const {
+  // The argument vector and environment of a zrvbuild run in the project's directory.
+  void command(std::vector<std::string>& argv, std::vector<std::string>& environment,
+               const std::vector<std::string>& extra, bool incremental) const {
     // A program of the standard configuration takes the GNU/Linux settings from the profile.
-    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+    argv = {ZRVBUILD_EXE, "-v"};
     if (std::string(build_constants::configuration) == "standard") {
       argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
               ZRVBUILD_EXE, "-v"};
@@ -91,7 +98,21 @@ struct project {
     environment.push_back(std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME);
     if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
     environment.push_back("ZRVBUILD_JOBS=" + jobs);
+  }
+
+  process_result build(std::vector<std::string> environment = {},
+                       const std::vector<std::string>& extra = {}, bool incremental = true) const {
+    std::vector<std::string> argv;
+    command(argv, environment, extra, incremental);
     return run_program(argv, environment, dir.root);
+  }
+
+  // An incremental build left running in a process group of its own.
+  started_program start(const std::vector<std::string>& extra) const {
+    std::vector<std::string> argv;
+    std::vector<std::string> environment;
+    command(argv, environment, extra, true);
+    return start_program(argv, environment, dir.root);
   }
 };
 
@@ -240,38 +261,127 @@ TEST_P(IncrementalToolchain, ADamagedRecordRebuildsEverything) {
   expect_built(p, {});
 }
 
+// The files a build makes here.
+const std::vector<std::string> made_files = {"consts.o",      "user.o",  "lone.o",
+                                             "alpha.o",       "beta.o",  "gamma.o",
+                                             "consts.mod",    "my module.zrv", record_name};
+
+// The module is the one a clean build makes, byte for byte. The clean build runs in the same
+// directory (the debugging information names it), with the incremental build's files set
+// aside and put back afterwards, times and all.
+void expect_module_of_a_clean_build(const project& p, const std::string& after) {
+  const std::string module = read_file(p.path("my module.zrv"));
+  mkdir(p.path("kept").c_str(), 0755);
+  for (const std::string& file : made_files)
+    ASSERT_EQ(0, std::rename(p.path(file).c_str(), p.path("kept/" + file).c_str())) << file;
+  const process_result clean = p.build({}, {}, false);
+  ASSERT_EQ(0, clean.status) << clean.err;
+  EXPECT_TRUE(module == read_file(p.path("my module.zrv"))) << after;
+  for (const std::string& file : made_files)
+    ASSERT_EQ(0, std::rename(p.path("kept/" + file).c_str(), p.path(file).c_str())) << file;
+}
+
+const std::vector<std::pair<std::string, std::string>> edit_sequence = {
+    {"my src/shared.h", "static inline int shared_value(void) { return 11; }\n"},
+    {"consts.f90", "module consts\n  implicit none\n  integer, parameter :: width = 9\n"
+                   "contains\n  integer function twice(x)\n    integer, intent(in) :: x\n"
+                   "    twice = x + x\n  end function\nend module\n"},
+    {"lone.f90", "subroutine lone(x)\n  integer :: x\n  x = 8\nend subroutine\n"},
+    {"my src/other.h", "#define OTHER_VALUE (4 + 1)\n"},
+    {"gamma.cc", "extern \"C\" {\n#include \"my src/other.h\"\n}\n"
+                 "int gamma_value() { return OTHER_VALUE; }\n"},
+    {"my src/shared.h", "static inline int shared_value(void) { return 12; }\n"},
+};
+
 // After any sequence of edits the module is the one a clean build makes, byte for byte.
 TEST_P(IncrementalToolchain, ModuleIsTheCleanBuildsAfterEveryEdit) {
   project p(GetParam());
   expect_built(p, every_command);
-  const std::vector<std::pair<std::string, std::string>> edits = {
-      {"my src/shared.h", "static inline int shared_value(void) { return 11; }\n"},
-      {"consts.f90", "module consts\n  implicit none\n  integer, parameter :: width = 9\n"
-                     "contains\n  integer function twice(x)\n    integer, intent(in) :: x\n"
-                     "    twice = x + x\n  end function\nend module\n"},
-      {"lone.f90", "subroutine lone(x)\n  integer :: x\n  x = 8\nend subroutine\n"},
-      {"my src/other.h", "#define OTHER_VALUE (4 + 1)\n"},
-      {"gamma.cc", "extern \"C\" {\n#include \"my src/other.h\"\n}\n"
-                   "int gamma_value() { return OTHER_VALUE; }\n"},
-      {"my src/shared.h", "static inline int shared_value(void) { return 12; }\n"},
-  };
-  const std::vector<std::string> made = {"consts.o", "user.o", "lone.o", "alpha.o", "beta.o",
-                                         "gamma.o", "consts.mod", "my module.zrv", record_name};
-  mkdir(p.path("kept").c_str(), 0755);
-  for (const auto& [name, text] : edits) {
+  for (const auto& [name, text] : edit_sequence) {
     edit(p.path(name), text);
     const process_result incremental = p.build();
     ASSERT_EQ(0, incremental.status) << incremental.err;
-    const std::string module = read_file(p.path("my module.zrv"));
-    // The clean build runs in the same directory (the debugging information names it), with
-    // the incremental build's files set aside and put back afterwards, times and all.
-    for (const std::string& file : made)
-      ASSERT_EQ(0, std::rename(p.path(file).c_str(), p.path("kept/" + file).c_str())) << file;
-    const process_result clean = p.build({}, {}, false);
-    ASSERT_EQ(0, clean.status) << clean.err;
-    EXPECT_TRUE(module == read_file(p.path("my module.zrv"))) << "after editing " << name;
-    for (const std::string& file : made)
-      ASSERT_EQ(0, std::rename(p.path("kept/" + file).c_str(), p.path(file).c_str())) << file;
+    expect_module_of_a_clean_build(p, "after editing " + name);
+  }
+}
+
+// Waits up to a minute until no process of the group is left but zombies.
+void wait_for_group(pid_t group) {
+  for (int waited_ms = 0; waited_ms < 60000; waited_ms += 10) {
+    bool running = false;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry("/proc", error), last;
+         !error && entry != last; entry.increment(error)) {
+      const std::string stat = read_file(entry->path().string() + "/stat");
+      const std::size_t end = stat.rfind(')');
+      if (end == std::string::npos) continue;
+      char state = 0;
+      long parent = 0;
+      long process_group = 0;
+      if (std::sscanf(stat.c_str() + end + 1, " %c %ld %ld", &state, &parent,
+                      &process_group) == 3 &&
+          process_group == group && state != 'Z') {
+        running = true;
+        break;
+      }
+    }
+    if (!running) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+// Runs ended at random moments (a Ctrl-C to the process group, SIGTERM to zrvbuild alone,
+// whose compiler then runs to its end, or SIGKILL to the group) by an edit and with other flags, so that what they leave half made
+// would be wrong if it were kept: the next run rebuilds whatever they had not finished, its
+// module is a clean build's, and the run after it is a no-op.
+TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
+  project p(GetParam());
+  const auto began = std::chrono::steady_clock::now();
+  expect_built(p, every_command);
+  const int whole_build_ms = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                            began)
+          .count());
+  std::random_device device;
+  const unsigned seed = device();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> moment_ms(0, whole_build_ms);
+  const int signals[] = {SIGINT, SIGTERM, SIGKILL};
+  for (int round = 0; round < 9; ++round) {
+    const int signal_number = signals[round % 3];
+    const int moment = moment_ms(random);
+    const auto& [name, text] = edit_sequence[round % edit_sequence.size()];
+    SCOPED_TRACE("round " + std::to_string(round) + ": " + name + " edited, signal " +
+                 std::to_string(signal_number) + " after " + std::to_string(moment) + " ms");
+    edit(p.path(name), text + "\n");
+    started_program run = p.start({"-g"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment));
+    if (signal_number == SIGTERM)
+      kill(run.pid, SIGTERM);
+    else
+      kill(-run.pid, signal_number);
+    const process_result ended = wait_program(run);
+    // A compiler left behind by SIGTERM to zrvbuild alone finishes its object, which the
+    // record knows nothing of.
+    if (signal_number == SIGTERM) wait_for_group(run.pid);
+    kill(-run.pid, SIGKILL);
+    EXPECT_TRUE(ended.signal == signal_number || ended.status == 0)
+        << ended.status << " " << ended.err;
+    std::vector<std::string> left;
+    for (const std::string& hidden : hidden_in(p.dir.root)) {
+      if (hidden != record_name) left.push_back(hidden);
+    }
+    if (signal_number != SIGKILL) {
+      EXPECT_EQ(std::vector<std::string>{}, left) << ended.err;
+    }
+    for (const std::string& hidden : left) std::remove(p.path(hidden).c_str());
+    const process_result next = p.build();
+    ASSERT_EQ(0, next.status) << next.out << next.err;
+    expect_module_of_a_clean_build(p, "after the next run");
+    const process_result again = p.build();
+    ASSERT_EQ(0, again.status) << again.err;
+    EXPECT_TRUE(commands_run(again.out).empty()) << again.out;
   }
 }
 
