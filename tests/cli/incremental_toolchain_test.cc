@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <set>
 #include <string>
 #include <thread>
@@ -342,47 +341,33 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                             began)
           .count());
-  std::random_device device;
-  const unsigned seed = device();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int> moment_ms(0, whole_build_ms);
-  const int signals[] = {SIGINT, SIGTERM, SIGKILL};
-  for (int round = 0; round < 9; ++round) {
-    const int signal_number = signals[round % 3];
-    const int moment = moment_ms(random);
-    const auto& [name, text] = edit_sequence[round % edit_sequence.size()];
-    SCOPED_TRACE("round " + std::to_string(round) + ": " + name + " edited, signal " +
-                 std::to_string(signal_number) + " after " + std::to_string(moment) + " ms");
-    edit(p.path(name), text + "\n");
-    started_program run = p.start({"-g"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(moment));
-    if (signal_number == SIGTERM)
-      kill(run.pid, SIGTERM);
-    else
-      kill(-run.pid, signal_number);
-    const process_result ended = wait_program(run);
-    // A compiler left behind by SIGTERM to zrvbuild alone finishes its object, which the
-    // record knows nothing of.
-    if (signal_number == SIGTERM) wait_for_group(run.pid);
-    kill(-run.pid, SIGKILL);
-    EXPECT_TRUE(ended.signal == signal_number || ended.status == 0)
-        << ended.status << " " << ended.err;
-    std::vector<std::string> left;
-    for (const std::string& hidden : hidden_in(p.dir.root)) {
-      if (hidden != record_name) left.push_back(hidden);
-    }
-    if (signal_number != SIGKILL) {
-      EXPECT_EQ(std::vector<std::string>{}, left) << ended.err;
-    }
-    for (const std::string& hidden : left) std::remove(p.path(hidden).c_str());
-    const process_result next = p.build();
-    ASSERT_EQ(0, next.status) << next.out << next.err;
-    expect_module_of_a_clean_build(p, "after the next run");
-    const process_result again = p.build();
-    ASSERT_EQ(0, again.status) << again.err;
-    EXPECT_TRUE(commands_run(again.out).empty()) << again.out;
-  }
+  kill_at_random_moments(
+      9, whole_build_ms,
+      [&](int round) {
+        const auto& [name, text] = edit_sequence[round % edit_sequence.size()];
+        edit(p.path(name), text + "\n");
+        return p.start({"-g"});
+      },
+      [&](int, int signal_number, const started_program& run, const process_result& ended) {
+        // A compiler left behind by SIGTERM to zrvbuild alone finishes its object, which the
+        // record knows nothing of.
+        if (signal_number == SIGTERM) wait_for_group(run.pid);
+        kill(-run.pid, SIGKILL);
+        std::vector<std::string> left;
+        for (const std::string& hidden : hidden_in(p.dir.root)) {
+          if (hidden != record_name) left.push_back(hidden);
+        }
+        if (signal_number != SIGKILL) {
+          EXPECT_EQ(std::vector<std::string>{}, left) << ended.err;
+        }
+        for (const std::string& hidden : left) std::remove(p.path(hidden).c_str());
+        const process_result next = p.build();
+        ASSERT_EQ(0, next.status) << next.out << next.err;
+        expect_module_of_a_clean_build(p, "after the next run");
+        const process_result again = p.build();
+        ASSERT_EQ(0, again.status) << again.err;
+        EXPECT_TRUE(commands_run(again.out).empty()) << again.out;
+      });
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalToolchain, ::testing::Values("1", "4"),

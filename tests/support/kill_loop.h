@@ -15,6 +15,16 @@ std::vector<std::string> hidden_in(const std::string& dir);
 // A fake compiler for -M whose rules for its last argument come out slowly, line by line.
 extern const char* const slow_dependency_compiler;
 
+// Starts rounds runs (start_run(round)) and ends each at a random moment up to longest_ms:
+// SIGINT to the process group, SIGTERM to zrvbuild alone or SIGKILL to the group, in turn.
+// Once each has ended, check sees what it left; then the rest of its group is killed. The
+// random seed and each round's signal and moment are in the trace.
+void kill_at_random_moments(int rounds, int longest_ms,
+                            const std::function<started_program(int round)>& start_run,
+                            const std::function<void(int round, int signal_number,
+                                                     const started_program& run,
+                                                     const process_result& ended)>& check);
+
 // Starts 24 runs and ends each at a random moment up to longest_ms: SIGINT to the process
 // group, SIGTERM to zrvbuild alone or SIGKILL to the group. Each dependency file named in
 // complete (name -> content of a whole run) must then be absent or complete, and after SIGINT
