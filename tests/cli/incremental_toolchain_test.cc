@@ -4,16 +4,13 @@
 // a sequence of edits the module is byte for byte the module a clean build makes.
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "build_constants.h"
@@ -304,35 +301,11 @@ TEST_P(IncrementalToolchain, ModuleIsTheCleanBuildsAfterEveryEdit) {
   }
 }
 
-// Waits up to a minute until no process of the group is left but zombies.
-void wait_for_group(pid_t group) {
-  for (int waited_ms = 0; waited_ms < 60000; waited_ms += 10) {
-    bool running = false;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry("/proc", error), last;
-         !error && entry != last; entry.increment(error)) {
-      const std::string stat = read_file(entry->path().string() + "/stat");
-      const std::size_t end = stat.rfind(')');
-      if (end == std::string::npos) continue;
-      char state = 0;
-      long parent = 0;
-      long process_group = 0;
-      if (std::sscanf(stat.c_str() + end + 1, " %c %ld %ld", &state, &parent,
-                      &process_group) == 3 &&
-          process_group == group && state != 'Z') {
-        running = true;
-        break;
-      }
-    }
-    if (!running) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
 // Runs ended at random moments (a Ctrl-C to the process group, SIGTERM to zrvbuild alone,
-// whose compiler then runs to its end, or SIGKILL to the group) by an edit and with other flags, so that what they leave half made
-// would be wrong if it were kept: the next run rebuilds whatever they had not finished, its
-// module is a clean build's, and the run after it is a no-op.
+// whose compiler then runs to its end, or SIGKILL to the group), each after an edit and with
+// other flags, so that what they leave half made would be wrong if it were kept: the next run
+// rebuilds whatever they had not finished, its module is a clean build's, and the run after
+// it is a no-op.
 TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
   project p(GetParam());
   const auto began = std::chrono::steady_clock::now();
@@ -342,25 +315,14 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
                                                             began)
           .count());
   kill_at_random_moments(
-      9, whole_build_ms,
+      9, whole_build_ms, /*orphans_finish=*/true,
       [&](int round) {
         const auto& [name, text] = edit_sequence[round % edit_sequence.size()];
         edit(p.path(name), text + "\n");
         return p.start({"-g"});
       },
-      [&](int, int signal_number, const started_program& run, const process_result& ended) {
-        // A compiler left behind by SIGTERM to zrvbuild alone finishes its object, which the
-        // record knows nothing of.
-        if (signal_number == SIGTERM) wait_for_group(run.pid);
-        kill(-run.pid, SIGKILL);
-        std::vector<std::string> left;
-        for (const std::string& hidden : hidden_in(p.dir.root)) {
-          if (hidden != record_name) left.push_back(hidden);
-        }
-        if (signal_number != SIGKILL) {
-          EXPECT_EQ(std::vector<std::string>{}, left) << ended.err;
-        }
-        for (const std::string& hidden : left) std::remove(p.path(hidden).c_str());
+      [&](int signal_number) {
+        expect_no_temporaries_left(p.dir.root, signal_number, record_name);
         const process_result next = p.build();
         ASSERT_EQ(0, next.status) << next.out << next.err;
         expect_module_of_a_clean_build(p, "after the next run");

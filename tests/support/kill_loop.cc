@@ -1,4 +1,5 @@
-// Killing -M runs at random moments, shared by the sequential and the parallel tests.
+// Killing runs at random moments, shared by the -M tests (sequential and parallel) and the
+// incremental-build tests.
 #include "support/kill_loop.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -42,11 +44,33 @@ done
 echo "  last.h"
 )sh";
 
-void kill_at_random_moments(int rounds, int longest_ms,
+namespace {
+
+// Waits up to a minute until no process of the group is left but zombies.
+void wait_for_group(pid_t group) {
+  for (int waited_ms = 0; waited_ms < 60000; waited_ms += 10) {
+    bool running = false;
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry("/proc", error), last;
+         !error && entry != last && !running; entry.increment(error)) {
+      const std::string stat = read_file(entry->path().string() + "/stat");
+      const std::size_t end = stat.rfind(')');
+      char state = 0;
+      long process_group = 0;
+      running = end != std::string::npos &&
+                std::sscanf(stat.c_str() + end + 1, " %c %*d %ld", &state, &process_group) == 2 &&
+                process_group == group && state != 'Z';
+    }
+    if (!running) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace
+
+void kill_at_random_moments(int rounds, int longest_ms, bool orphans_finish,
                             const std::function<started_program(int round)>& start_run,
-                            const std::function<void(int round, int signal_number,
-                                                     const started_program& run,
-                                                     const process_result& ended)>& check) {
+                            const std::function<void(int signal_number)>& check) {
   std::random_device device;
   const unsigned seed = device();
   SCOPED_TRACE("seed " + std::to_string(seed));
@@ -67,29 +91,37 @@ void kill_at_random_moments(int rounds, int longest_ms,
     const process_result ended = wait_program(program);
     EXPECT_TRUE(ended.signal == signal_number || ended.status == 0)
         << ended.status << " " << ended.err;
-    check(round, signal_number, program, ended);
+    if (signal_number == SIGTERM && orphans_finish) wait_for_group(program.pid);
     kill(-program.pid, SIGKILL);
+    check(signal_number);
   }
+}
+
+void expect_no_temporaries_left(const std::string& dir, int signal_number,
+                                const std::string& kept) {
+  std::vector<std::string> left;
+  for (const std::string& name : hidden_in(dir)) {
+    if (name != kept) left.push_back(name);
+  }
+  if (signal_number != SIGKILL) {
+    EXPECT_EQ(std::vector<std::string>{}, left);
+  }
+  for (const std::string& name : left) std::filesystem::remove(dir + "/" + name);
 }
 
 void expect_killed_runs_leave_whole_files(
     const std::function<started_program()>& start_run, const std::string& work,
     const std::vector<std::pair<std::string, std::string>>& complete, int longest_ms) {
+  // A compiler left behind by SIGTERM to zrvbuild alone must not write on.
   kill_at_random_moments(
-      24, longest_ms, [&](int) { return start_run(); },
-      [&](int, int signal_number, const started_program& program, const process_result&) {
-        // A compiler left behind by SIGTERM to zrvbuild alone must not write on.
-        kill(-program.pid, SIGKILL);
+      24, longest_ms, /*orphans_finish=*/false, [&](int) { return start_run(); },
+      [&](int signal_number) {
         for (const auto& [name, content] : complete) {
           const std::string path = work + "/" + name;
           if (file_exists(path)) {
             EXPECT_EQ(content, read_file(path)) << path;
           }
         }
-        const std::vector<std::string> left = hidden_in(work);
-        if (signal_number != SIGKILL) {
-          EXPECT_EQ(std::vector<std::string>{}, left);
-        }
-        for (const std::string& name : left) std::filesystem::remove(work + "/" + name);
+        expect_no_temporaries_left(work, signal_number, "");
       });
 }

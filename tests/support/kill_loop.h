@@ -1,5 +1,5 @@
-// Killing -M runs at random moments: the slow, long-output fake compiler and the loop that
-// checks what such runs leave behind. POSIX only.
+// Killing runs at random moments: the loop, the slow, long-output fake compiler for -M and the
+// checks of what such runs leave behind. POSIX only.
 #pragma once
 
 #include <functional>
@@ -17,13 +17,18 @@ extern const char* const slow_dependency_compiler;
 
 // Starts rounds runs (start_run(round)) and ends each at a random moment up to longest_ms:
 // SIGINT to the process group, SIGTERM to zrvbuild alone or SIGKILL to the group, in turn.
-// Once each has ended, check sees what it left; then the rest of its group is killed. The
-// random seed and each round's signal and moment are in the trace.
-void kill_at_random_moments(int rounds, int longest_ms,
+// Once zrvbuild has ended, whatever is left of its group is killed (after SIGTERM, with
+// orphans_finish, only once it has ended by itself: a compiler left behind writes its output
+// to the end) and check(signal_number) sees what the run left. The random seed and each
+// round's signal and moment are in the trace.
+void kill_at_random_moments(int rounds, int longest_ms, bool orphans_finish,
                             const std::function<started_program(int round)>& start_run,
-                            const std::function<void(int round, int signal_number,
-                                                     const started_program& run,
-                                                     const process_result& ended)>& check);
+                            const std::function<void(int signal_number)>& check);
+
+// Hidden files in dir other than kept are temporaries a run left: none may be left after
+// SIGINT or SIGTERM; they are removed for the next round.
+void expect_no_temporaries_left(const std::string& dir, int signal_number,
+                                const std::string& kept);
 
 // Starts 24 runs and ends each at a random moment up to longest_ms: SIGINT to the process
 // group, SIGTERM to zrvbuild alone or SIGKILL to the group. Each dependency file named in
