@@ -151,13 +151,13 @@ touch "$work/files/a.c" "$work/files/b.f90" "$work/files/notes.txt"
 completions=$(cd "$work/files" && env -i HOME="$work/home" PATH=/usr/bin:/bin TERM=dumb \
   bash --login -i -c '
     complete -p zrvbuild >/dev/null 2>&1 && echo "loaded before it was needed"
-    spec=$(complete -p -D) || { echo "no default completion"; exit 0; }
-    loader=${spec#*-F }
+    rule=$(complete -p -D) || { echo "no default completion"; exit 0; }
+    loader=${rule#*-F }
     "${loader%% *}" zrvbuild "" zrvbuild
     echo "loader status $?"
-    spec=$(complete -p zrvbuild) || { echo "nothing loaded"; exit 0; }
-    echo "$spec"
-    function=${spec#*-F }
+    rule=$(complete -p zrvbuild) || { echo "nothing loaded"; exit 0; }
+    echo "$rule"
+    function=${rule#*-F }
     function=${function%% *}
     offer() {
       local COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMPREPLY=()
