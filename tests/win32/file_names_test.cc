@@ -48,12 +48,12 @@ TEST(Win32FileNames, EachNameReachesTheToolWhole) {
       {"star*.c", "\"star*.c\"", "star*.o", "\"star*.o\""},
       {"tab\tt.c", "\"tab\tt.c\"", "tab\tt.o", "\"tab\tt.o\""},
       {"a & b (c).c", "\"a & b (c).c\"", "a & b (c).o", "\"a & b (c).o\""},
-      // Nothing special to cmd.exe or the run-time: the bytes stay.
+      // Nothing special to cmd.exe or the run-time: the bytes stay. (A name that begins with
+      // '-' or '@' gets ".\" in front: PreQuotedNamesAndNamesThatLookLikeOptions.)
       {"semi;colon.c", "semi;colon.c", "semi;colon.o", "semi;colon.o"},
       {"a$b.c", "a$b.c", "a$b.o", "a$b.o"},
       {"it's.c", "it's.c", "it's.o", "it's.o"},
       {"bang!.c", "bang!.c", "bang!.o", "bang!.o"},
-      {"-lead.c", "-lead.c", "-lead.o", "-lead.o"},
       {"sub\\back.c", "sub\\back.c", "back.o", "back.o"},
       {"na\xc3\xafve-\xe6\x9d\x8e.c", "na\xc3\xafve-\xe6\x9d\x8e.c", "na\xc3\xafve-\xe6\x9d\x8e.o",
        "na\xc3\xafve-\xe6\x9d\x8e.o"},

@@ -293,8 +293,8 @@ TEST(Win32Program, ArgumentFiles) {
        "", 0},
       {{"-n", "-c", "@" + dir.path("Zo\xc3\xab args"), "b.c"},
        "fakecc -c -DCPP  -Iinc -x -O1    -DX b.c -o b.o\r\n", "", 0},
-      {{"-n", "-c", "@args.c"}, "fakecc -c -DCPP  -Iinc -x -O1    @args.c -o @args.o\r\n", "",
-       0},
+      {{"-n", "-c", "@args.c"}, "fakecc -c -DCPP  -Iinc -x -O1    .\\@args.c -o .\\@args.o\r\n",
+       "", 0},
       {{"-n", "b.c", "@C:\\no such dir\\args"}, "",
        "zrvbuild: unable to read arguments from C:\\no such dir\\args\r\n", 1},
   };
