@@ -30,11 +30,14 @@ struct interval {
 
 // A scratch directory with a fake Fortran compiler "fc". With -E it logs its arguments to
 // preprocess.log, where its standard output goes (and that directory's mode) to captures.log,
-// "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s (or the seconds in E.delay),
-// prints SRC.pp (or SRC when
+// "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s (or the seconds in E.delay;
+// or, with E.meet holding "GROUP TOTAL", waits until the (K rounded up to a multiple of GROUP)-th
+// or the TOTAL-th preprocess has started, K its own place among them), prints SRC.pp (or SRC when
 // there is none), complains on standard error and exits with the status in SRC.ppfail (0 by
 // default). Otherwise it is a compile: "start OUT TIME" and "end OUT TIME", a sleep of 0.3 s,
-// SRC written into OUT.
+// SRC written into OUT; with OUT.await naming another output, instead of the sleep a wait (two
+// minutes at most) until that one has started, so that two compiles that run side by side show
+// it by the order of the log's lines, at any speed.
 struct fake_fortran {
   scratch_dir dir;
   std::vector<std::string> env;
@@ -55,15 +58,35 @@ struct fake_fortran {
         "  echo \"$capture $(stat -c %a \"${capture%/*}\")\" >> captures.log\n"
         "  echo \"start E:$src $(date +%s%N)\" >> times.log\n"
         "  echo 'fc: a warning the compile gives again' >&2\n"
-        "  delay=0.2; [ -f E.delay ] && delay=$(cat E.delay)\n"
-        "  sleep \"$delay\"\n"
+        "  if [ -f E.meet ]; then\n"
+        "    read group total < E.meet; tries=0\n"
+        "    while [ $tries -lt 1200 ]; do\n"
+        "      counts=$(awk -v me=\"E:$src\" '$1 == \"start\" && $2 ~ /^E:/ { n++;"
+        " if ($2 == me) place = n } END { print place + 0, n + 0 }' times.log)\n"
+        "      place=${counts% *}; started=${counts#* }\n"
+        "      awaited=$(( (place + group - 1) / group * group ))\n"
+        "      [ $awaited -le $total ] || awaited=$total\n"
+        "      [ $started -lt $awaited ] || break\n"
+        "      sleep 0.1; tries=$((tries + 1))\n"
+        "    done\n"
+        "  else\n"
+        "    delay=0.2; [ -f E.delay ] && delay=$(cat E.delay)\n"
+        "    sleep \"$delay\"\n"
+        "  fi\n"
         "  if [ -f \"$src.pp\" ]; then cat \"$src.pp\"; else cat \"$src\"; fi\n"
         "  status=0; [ -f \"$src.ppfail\" ] && status=$(cat \"$src.ppfail\")\n"
         "  echo \"end E:$src $(date +%s%N)\" >> times.log\n"
         "  exit \"$status\"\n"
         "fi\n"
         "echo \"start $out $(date +%s%N)\" >> times.log\n"
-        "sleep 0.3\n"
+        "if [ -f \"$out.await\" ]; then\n"
+        "  tries=0\n"
+        "  until grep -q \"^start $(cat \"$out.await\") \" times.log || [ $tries -ge 1200 ]; do\n"
+        "    sleep 0.1; tries=$((tries + 1))\n"
+        "  done\n"
+        "else\n"
+        "  sleep 0.3\n"
+        "fi\n"
         "echo \"$src\" > \"$out\"\n"
         "echo \"end $out $(date +%s%N)\" >> times.log\n";
     write_script(dir.path("bin/fc"), body);
@@ -96,13 +119,14 @@ struct fake_fortran {
     return lines;
   }
 
+  // A start or an end is its line's number in the log: each command writes its start before it
+  // waits and its end after, so the order of the lines is the order of the events.
   std::map<std::string, interval> intervals() const {
     std::map<std::string, interval> all;
     std::istringstream log(read_file(dir.path("times.log")));
-    std::string word, name;
-    long long time = 0;
-    while (log >> word >> name >> time)
-      (word == "start" ? all[name].start : all[name].end) = time;
+    std::string word, name, time;
+    for (long long number = 0; log >> word >> name >> time; ++number)
+      (word == "start" ? all[name].start : all[name].end) = number;
     return all;
   }
 };
@@ -229,7 +253,8 @@ TEST(JobsPreprocess, OrderFromThePreprocessedText) {
                  {"p.F90", "#ifdef Z\n#endif\nsubroutine p\nend\n"},
                  {"p.F90.pp", "# 1 \"p.F90\"\n\n\nsubroutine p\nend\n"},
                  {"m.F90", "#define NAME m\nmodule NAME\nend module\n"},
-                 {"m.F90.pp", "# 1 \"m.F90\"\n\nmodule m\nend module\n"}});
+                 {"m.F90.pp", "# 1 \"m.F90\"\n\nmodule m\nend module\n"},
+                 {"m.o.await", "p.o"}});
   const process_result r = fortran.run({"-c", "u.F90", "p.F90", "m.F90"}, {"ZRVBUILD_JOBS=3"});
   ASSERT_EQ(0, r.status) << r.err;
   std::map<std::string, interval> all = fortran.intervals();
@@ -311,6 +336,7 @@ TEST(JobsPreprocess, ConservativeWhereTheTextSaysTooLittle) {
   for (const auto& c : cases) {
     fake_fortran fortran;
     fortran.write(c.files);
+    fortran.write({{c.awaited + ".await", c.free}});
     ASSERT_EQ(0, mkfifo(fortran.dir.path("fifo.inc").c_str(), 0600));
     const process_result r = fortran.run(c.args, {"ZRVBUILD_JOBS=3"});
     ASSERT_EQ(0, r.status) << c.name << r.err;
@@ -341,6 +367,7 @@ TEST(JobsPreprocess, JobserverAndJobCountBoundThePreprocesses) {
     fortran.write({{source, "      X = 1\n"}});
     args.push_back(source);
   }
+  fortran.write({{"E.meet", "2 6"}});
   const std::string fifo = fortran.dir.path("jobserver");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
   const int fd = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
