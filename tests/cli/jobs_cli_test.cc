@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/meeting_tools.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -38,29 +39,16 @@ struct timed_tools {
 
   timed_tools() {
     mkdir(dir.path("bin").c_str(), 0755);
+    const std::string pid = "'\"$$\"'";  // awk text: the shell's process id
     const std::string body =
         "log='" + dir.path("times.log") + "'; meet='" + dir.path("meet") + "'\n" +
         "out=; src=; prev=\n"
         "for a in \"$@\"; do if [ \"$prev\" = -o ]; then out=$a; fi;"
         " case $a in -*) ;; *) [ \"$prev\" = -o ] || src=$a;; esac; prev=$a; done\n"
         "echo \"start $out $(date +%s%N) $$\" >> \"$log\"\n"
-        "if [ -f \"$meet\" ]; then\n"
-        "  read group total < \"$meet\"\n"
-        "  tries=0\n"
-        "  while [ $tries -lt 1200 ]; do\n"
-        "    counts=$(awk -v pid=$$ '$1 == \"start\" && NF == 4 { n++; if ($4 == pid) place = n }"
-        " END { print place + 0, n + 0 }' \"$log\")\n"
-        "    place=${counts% *}; started=${counts#* }\n"
-        "    awaited=$(( (place + group - 1) / group * group ))\n"
-        "    [ $awaited -le $total ] || awaited=$total\n"
-        "    [ $started -lt $awaited ] || break\n"
-        "    sleep 0.1; tries=$((tries + 1))\n"
-        "  done\n"
-        "elif [ -f \"$out.await\" ]; then\n"
-        "  tries=0\n"
-        "  until grep -q \"^start $(cat \"$out.await\") \" \"$log\" || [ $tries -ge 1200 ]; do\n"
-        "    sleep 0.1; tries=$((tries + 1))\n"
-        "  done\n"
+        "if [ -f \"$meet\" ]; then\n" +
+        wait_for_group_lines("\"$meet\"", "\"$log\"", "NF == 4", "$4 == " + pid) +
+        "elif [ -f \"$out.await\" ]; then\n" + wait_for_start_lines("\"$out.await\"", "\"$log\"") +
         "else\n"
         "  delay=0.3; [ -f \"$out.delay\" ] && delay=$(cat \"$out.delay\")\n"
         "  sleep \"$delay\"\n"

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/meeting_tools.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -58,17 +59,8 @@ struct fake_fortran {
         "  echo \"$capture $(stat -c %a \"${capture%/*}\")\" >> captures.log\n"
         "  echo \"start E:$src $(date +%s%N)\" >> times.log\n"
         "  echo 'fc: a warning the compile gives again' >&2\n"
-        "  if [ -f E.meet ]; then\n"
-        "    read group total < E.meet; tries=0\n"
-        "    while [ $tries -lt 1200 ]; do\n"
-        "      counts=$(awk -v me=\"E:$src\" '$1 == \"start\" && $2 ~ /^E:/ { n++;"
-        " if ($2 == me) place = n } END { print place + 0, n + 0 }' times.log)\n"
-        "      place=${counts% *}; started=${counts#* }\n"
-        "      awaited=$(( (place + group - 1) / group * group ))\n"
-        "      [ $awaited -le $total ] || awaited=$total\n"
-        "      [ $started -lt $awaited ] || break\n"
-        "      sleep 0.1; tries=$((tries + 1))\n"
-        "    done\n"
+        "  if [ -f E.meet ]; then\n" +
+        wait_for_group_lines("E.meet", "times.log", "$2 ~ /^E:/", "$2 == \"E:'\"$src\"'\"") +
         "  else\n"
         "    delay=0.2; [ -f E.delay ] && delay=$(cat E.delay)\n"
         "    sleep \"$delay\"\n"
@@ -79,11 +71,7 @@ struct fake_fortran {
         "  exit \"$status\"\n"
         "fi\n"
         "echo \"start $out $(date +%s%N)\" >> times.log\n"
-        "if [ -f \"$out.await\" ]; then\n"
-        "  tries=0\n"
-        "  until grep -q \"^start $(cat \"$out.await\") \" times.log || [ $tries -ge 1200 ]; do\n"
-        "    sleep 0.1; tries=$((tries + 1))\n"
-        "  done\n"
+        "if [ -f \"$out.await\" ]; then\n" + wait_for_start_lines("\"$out.await\"", "times.log") +
         "else\n"
         "  sleep 0.3\n"
         "fi\n"
@@ -407,7 +395,7 @@ TEST(JobsPreprocess, InterruptedWhilePreprocessing) {
   };
   for (const auto& c : cases) {
     fake_fortran fortran;
-    fortran.write({{"E.delay", "1"},
+    fortran.write({{"E.delay", "3"},
                    {"a.F", "      X = 1\n"},
                    {"b.F", "      X = 1\n"},
                    {"c.F", "      X = 1\n"},
@@ -418,7 +406,15 @@ TEST(JobsPreprocess, InterruptedWhilePreprocessing) {
       env.push_back(entry);
     started_program program =
         start_program({ZRVBUILD_EXE, "-c", "a.F", "b.F", "c.F", "d.F"}, env, fortran.dir.root);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The signal comes once the first two preprocesses have started, however slowly they start.
+    const auto preprocesses_started = [&fortran] {
+      std::size_t count = 0;
+      for (const std::string& line : fortran.lines_of("times.log"))
+        count += line.compare(0, 8, "start E:") == 0;
+      return count;
+    };
+    for (int waited = 0; waited < 1200 && preprocesses_started() < 2; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(c.to_the_group ? -program.pid : program.pid, c.signal_number);
     const process_result r = wait_program(program);
     EXPECT_EQ(c.signal_number, r.signal) << r.status << r.err;
