@@ -214,7 +214,7 @@ std::vector<scan_source> generated_sources(std::size_t count) {
 
 std::size_t generated_count() {
   const char* asked = std::getenv("ZRVBUILD_SCAN_RULE_CASES");
-  return asked != nullptr ? std::strtoul(asked, nullptr, 10) : 240;
+  return asked != nullptr ? std::strtoul(asked, nullptr, 10) : 120;
 }
 
 }  // namespace
