@@ -191,11 +191,8 @@ TEST_P(IncrementalToolchain, EachChangeRebuildsExactlyWhatItReaches) {
   ASSERT_EQ(0, std::remove(p.path("beta.o").c_str()));
   expect_built(p, {"my src/beta.c", "link my module.zrv"});
   // A flag on the command line changes every command; an override of the C flags the C ones.
-  // gfortran says what it read only when it preprocesses, which a definition could change: its
-  // sources are never skipped then.
   expect_built(p, every_command, {}, {"-DEXTRA=1"});
-  expect_built(p, {"consts.f90", "user.f90", "lone.f90", "link my module.zrv"}, {},
-               {"-DEXTRA=1"});
+  expect_built(p, {}, {}, {"-DEXTRA=1"});
   expect_built(p, every_command);
   expect_built(p, {"my src/alpha.c", "my src/beta.c", "link my module.zrv"},
                {"XTRA_CFLAGS=-Wall"});
@@ -330,6 +327,74 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
         ASSERT_EQ(0, again.status) << again.err;
         EXPECT_TRUE(commands_run(again.out).empty()) << again.out;
       });
+}
+
+// Plain Fortran is compiled as a clean build compiles it, never preprocessed: a comment
+// holding "/*", a continued string holding a predefined macro's name and a comment line holding
+// "__" keep their meaning, and zrvbuild's own scan says what such a source reads (the files of
+// its include lines, found beside it or in each -I directory, and the module files it uses).
+TEST_P(IncrementalToolchain, PlainFortranKeepsItsMeaning) {
+  scratch_dir dir;
+  mkdir(dir.path("inc").c_str(), 0755);
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"inc/sizes.inc", "      integer, parameter :: width = 3\n"},
+      {"comments.f90",
+       "subroutine comments(x)\n  ! reads data/*.txt\n  character(len=40) :: x\n"
+       "  x = 'word _LP64 &\n      &more __LINE__'\nend subroutine\n"},
+      {"xerbla.f",
+       "      subroutine xerbla(n)\n*     __func__ names the caller in C\n"
+       "      include 'sizes.inc'\n      integer n\n      n = n + width\n      end\n"},
+      {"shapes.f90", "module shapes\n  integer, parameter :: corners = 4\nend module\n"},
+      {"shape_user.f90",
+       "subroutine shape_user(x)\n  use shapes\n  integer :: x\n  x = corners\nend subroutine\n"},
+  };
+  for (const auto& [name, text] : sources) edit(dir.path(name), text);
+  const std::vector<std::string> made = {"comments.o", "xerbla.o", "shapes.o", "shape_user.o",
+                                         "shapes.mod", "plain.zrv"};
+  const auto build = [&](const std::vector<std::string>& extra, bool incremental) {
+    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+    if (std::string(build_constants::configuration) == "standard") {
+      argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
+              ZRVBUILD_EXE, "-v"};
+    }
+    for (const char* word :
+         {"shapes.f90", "shape_user.f90", "comments.f90", "xerbla.f", "-Iinc", "-o", "plain"})
+      argv.push_back(word);
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
+                                            std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME,
+                                            std::string("ZRVBUILD_JOBS=") + GetParam()};
+    if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
+    return run_program(argv, environment, dir.root);
+  };
+  const auto expect_run = [&](const std::vector<std::string>& expected,
+                              const std::vector<std::string>& extra) {
+    const process_result result = build(extra, true);
+    ASSERT_EQ(0, result.status) << result.out << result.err;
+    EXPECT_EQ(as_set(expected), as_set(commands_run(result.out))) << result.out;
+    EXPECT_EQ(std::string::npos, result.out.find("-cpp")) << result.out;
+    // The module is a clean build's, made in the same directory.
+    const std::string module = read_file(dir.path("plain.zrv"));
+    mkdir(dir.path("kept").c_str(), 0755);
+    for (const std::string& file : made)
+      ASSERT_EQ(0, std::rename(dir.path(file).c_str(), dir.path("kept/" + file).c_str())) << file;
+    const process_result clean = build(extra, false);
+    ASSERT_EQ(0, clean.status) << clean.err;
+    EXPECT_TRUE(module == read_file(dir.path("plain.zrv"))) << result.out;
+    for (const std::string& file : made)
+      ASSERT_EQ(0, std::rename(dir.path("kept/" + file).c_str(), dir.path(file).c_str())) << file;
+  };
+  const std::vector<std::string> all = {"shape_user.f90", "comments.f90", "xerbla.f",
+                                        "shapes.f90", "link plain.zrv"};
+  expect_run(all, {});
+  expect_run({}, {});
+  edit(dir.path("inc/sizes.inc"), "      integer, parameter :: width = 5\n");
+  expect_run({"xerbla.f", "link plain.zrv"}, {});
+  edit(dir.path("shapes.f90"), "module shapes\n  integer, parameter :: corners = 6\nend module\n");
+  expect_run({"shapes.f90", "shape_user.f90", "link plain.zrv"}, {});
+  // A definition on the command line no longer keeps plain Fortran from being skipped.
+  expect_run(all, {"-DEXTRA=1"});
+  expect_run({}, {"-DEXTRA=1"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalToolchain, ::testing::Values("1", "4"),
