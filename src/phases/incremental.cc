@@ -34,13 +34,9 @@ int dependency_files = 0;
 // newer than that command's start, as long as it is still what its command made.
 std::map<std::string, file_facts> made_in_run;
 
-bool same_facts(const file_facts& a, const file_facts& b) {
-  return a.exists == b.exists && a.size == b.size && a.time == b.time;
-}
-
 bool made_by_this_run(const std::string& name, const file_facts& facts) {
   const auto found = made_in_run.find(name);
-  return found != made_in_run.end() && same_facts(found->second, facts);
+  return found != made_in_run.end() && same_file_facts(found->second, facts);
 }
 
 std::string read_whole_file(const std::string& path, bool& readable) {

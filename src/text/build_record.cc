@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-const char* const build_record_header = "zrvbuild build record 1";
+const char* const build_record_header = "zrvbuild build record 2";
 
 namespace {
 
@@ -38,17 +38,25 @@ bool cut_word(const std::string& text, std::string& word, std::string& rest) {
 
 bool parse_file_line(const std::string& rest, recorded_file& file) {
   const std::size_t tab = rest.find('\t');
-  std::string size_text;
-  std::string time_text;
-  if (tab == std::string::npos || !cut_word(rest.substr(0, tab), size_text, time_text))
-    return false;
+  if (tab == std::string::npos) return false;
+  long long* const fields[] = {&file.facts.size, &file.facts.time, &file.facts.change_time,
+                               &file.facts.device, &file.facts.inode};
+  std::string text = rest.substr(0, tab) + " ";
+  for (long long* field : fields) {
+    std::string word;
+    if (!cut_word(text, word, text) || !parse_number(word, *field)) return false;
+  }
   file.name = rest.substr(tab + 1);
   file.facts.exists = true;
-  return writable_name(file.name) && parse_number(size_text, file.facts.size) &&
-         file.facts.size >= 0 && parse_number(time_text, file.facts.time);
+  return text.empty() && writable_name(file.name) && file.facts.size >= 0;
 }
 
 }  // namespace
+
+bool same_file_facts(const file_facts& a, const file_facts& b) {
+  return a.exists == b.exists && a.size == b.size && a.time == b.time &&
+         a.change_time == b.change_time && a.device == b.device && a.inode == b.inode;
+}
 
 std::string command_digest(const std::string& command) {
   std::uint64_t hash = 14695981039346656037ULL;
@@ -76,8 +84,11 @@ std::string build_record_text(const build_record& record) {
     if (!writable) continue;
     text += "entry " + entry.digest + "\t" + output + "\n";
     for (const recorded_file& file : entry.files) {
-      text += (file.made ? "made " : "file ") + std::to_string(file.facts.size) + " " + std::to_string(file.facts.time) +
-              "\t" + file.name + "\n";
+      const file_facts& facts = file.facts;
+      text += (file.made ? "made " : "file ") + std::to_string(facts.size) + " " +
+              std::to_string(facts.time) + " " + std::to_string(facts.change_time) + " " +
+              std::to_string(facts.device) + " " + std::to_string(facts.inode) + "\t" +
+              file.name + "\n";
     }
     ++entries;
   }
@@ -194,8 +205,7 @@ std::string stale_reason(const record_entry* entry, const std::string& digest,
   for (std::size_t i = 0; i < now.size(); ++i) {
     const recorded_file& then = entry->files[i];
     if (!now[i].exists) return then.name + " is missing";
-    if (now[i].size != then.facts.size || now[i].time != then.facts.time)
-      return then.name + " changed";
+    if (!same_file_facts(now[i], then.facts)) return then.name + " changed";
     if (!then.made && !facts_trusted(now[i], run_start))
       return then.name + " has a time not before this run";
   }
