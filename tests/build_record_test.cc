@@ -36,6 +36,7 @@ build_record sample_record() {
                                  file_of("/usr/include/x $#.h", 0, -5, false)});
   record["mod.zrv"] = entry_of(command_digest("ld -o mod.zrv a.o"),
                                {file_of("mod.zrv", 1, 60 * second, true)});
+  record["mod.zrv"].environment = {{"CPATH", "a dir:b\tdir"}, {"LIBRARY_PATH", ""}};
   return record;
 }
 
@@ -191,10 +192,26 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
   };
   const std::vector<file_facts> same = {facts(10, 900 * second + 5), facts(20, 800 * second + 5),
                                         facts(30, 700 * second + 5)};
-  EXPECT_EQ("", stale_reason(&entry, "D", same, start));
-  EXPECT_EQ("not recorded", stale_reason(nullptr, "D", same, start));
-  EXPECT_EQ("the command changed", stale_reason(&entry, "E", same, start));
-  EXPECT_EQ("not recorded", stale_reason(&entry, "D", {same[0]}, start));
+  EXPECT_EQ("", stale_reason(&entry, "D", {}, same, start));
+  EXPECT_EQ("not recorded", stale_reason(nullptr, "D", {}, same, start));
+  EXPECT_EQ("the command changed", stale_reason(&entry, "E", {}, same, start));
+  EXPECT_EQ("not recorded", stale_reason(&entry, "D", {}, {same[0]}, start));
+  // The tool environment: a variable set, unset or changed is named.
+  record_entry in_environment = entry;
+  in_environment.environment = {{"CPATH", "inc1"}, {"SOURCE_DATE_EPOCH", "1"}};
+  const struct {
+    tool_environment now;
+    const char* reason;
+  } environments[] = {
+      {{{"CPATH", "inc1"}, {"SOURCE_DATE_EPOCH", "1"}}, ""},
+      {{{"CPATH", "inc2"}, {"SOURCE_DATE_EPOCH", "1"}}, "CPATH changed"},
+      {{{"SOURCE_DATE_EPOCH", "1"}}, "CPATH changed"},
+      {{{"CPATH", "inc1"}, {"LIBRARY_PATH", ""}, {"SOURCE_DATE_EPOCH", "1"}},
+       "LIBRARY_PATH changed"},
+      {{{"CPATH", "inc1"}}, "SOURCE_DATE_EPOCH changed"},
+  };
+  for (const auto& c : environments)
+    EXPECT_EQ(c.reason, stale_reason(&in_environment, "D", c.now, same, start));
 
   const struct {
     std::size_t index;
@@ -215,12 +232,12 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
   for (const auto& c : cases) {
     std::vector<file_facts> now = same;
     now[c.index] = c.now;
-    EXPECT_EQ(c.reason, stale_reason(&entry, "D", now, start));
+    EXPECT_EQ(c.reason, stale_reason(&entry, "D", {}, now, start));
   }
   // A recorded input whose time is now at or after the start (a clock set ahead) is no
   // evidence; the command's own output may be as new as it likes.
   const record_entry ahead = entry_of("D", {file_of("a.o", 10, start + 5, true),
                                             file_of("b.h", 30, start + second, false)});
   EXPECT_EQ("b.h has a time not before this run",
-            stale_reason(&ahead, "D", {facts(10, start + 5), facts(30, start + second)}, start));
+            stale_reason(&ahead, "D", {}, {facts(10, start + 5), facts(30, start + second)}, start));
 }

@@ -2,6 +2,7 @@
 // and made, and the record file.
 #include "phases/incremental.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -24,6 +25,7 @@ namespace {
 
 bool active = false;
 build_record record;
+tool_environment environment;  // the tool environment of this run
 bool record_changed = false;
 long long run_start = 0;
 std::string private_directory;  // holds the compilers' dependency output
@@ -75,7 +77,7 @@ std::string why_not_up_to_date(const std::string& output, const std::string& dig
   std::vector<file_facts> now;
   now.reserve(found->second.files.size());
   for (const recorded_file& file : found->second.files) now.push_back(read_file_facts(file.name));
-  const std::string reason = stale_reason(&found->second, digest, now, run_start);
+  const std::string reason = stale_reason(&found->second, digest, environment, now, run_start);
   return reason == "not recorded" ? output + " is not recorded" : reason;
 }
 
@@ -190,6 +192,10 @@ void setup_incremental(const run_state& run, bool requested) {
   active = requested && !run.dry_run && !run.depend;
   if (!active) return;
   run_start = file_clock_now();
+  for (std::size_t i = 0; i < tool_environment_count; ++i) {
+    const char* value = std::getenv(tool_environment_names[i]);
+    if (value != nullptr) environment.emplace_back(tool_environment_names[i], value);
+  }
   bool readable = false;
   const std::string text = read_whole_file(build_record_name, readable);
   if (readable && !parse_build_record(text, record)) {
@@ -240,6 +246,7 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
   if (listed) {
     record_entry entry;
     entry.digest = command_digest(step.command);
+    entry.environment = environment;
     std::set<std::string> seen;
     targets.insert(targets.begin(), step.output);
     if (add_files(targets, true, state.started, seen, entry) &&
@@ -279,6 +286,7 @@ void end_incremental_link(const std::string& product, const std::string& command
     }
     record_entry entry;
     entry.digest = command_digest(command_text);
+    entry.environment = environment;
     std::set<std::string> seen;
     if (add_files({product}, true, started, seen, entry) &&
         add_files(inputs, false, started, seen, entry)) {

@@ -373,6 +373,23 @@ TEST_P(IncrementalToolchain, RestoredTimesAndRetargetedLinksShow) {
   expect_built(p, {});
 }
 
+// The environment that changes what the compilers read is part of each command's record.
+TEST_P(IncrementalToolchain, TheToolEnvironmentIsRecorded) {
+  project p(GetParam());
+  mkdir(p.path("inc1").c_str(), 0755);
+  edit(p.path("inc1/extra.h"), "#define EXTRA_VALUE 1\n");
+  expect_built(p, every_command);
+  const process_result set = p.build({"CPATH=" + p.path("inc1")});
+  ASSERT_EQ(0, set.status) << set.err;
+  EXPECT_EQ(as_set(every_command), as_set(commands_run(set.out))) << set.out;
+  EXPECT_NE(std::string::npos, set.out.find("zrvbuild: compiling my src/alpha.c: CPATH changed\n"))
+      << set.out;
+  expect_built(p, {}, {"CPATH=" + p.path("inc1")});
+  expect_built(p, every_command, {"CPATH=" + p.path("inc1"), "SOURCE_DATE_EPOCH=1"});
+  expect_built(p, every_command);
+  expect_built(p, {});
+}
+
 // Plain Fortran is compiled as a clean build compiles it, never preprocessed: a comment
 // holding "/*", a continued string holding a predefined macro's name and a comment line holding
 // "__" keep their meaning, and zrvbuild's own scan says what such a source reads (the files of
