@@ -174,10 +174,7 @@ void cut_free_form_line(statement_cutter& cut, const std::string& line, bool& co
 }
 
 void cut_fixed_form_line(statement_cutter& cut, const std::string& line) {
-  if (rest_is_blank_or_comment(line, 0) && line.find('!') != 5)
-    return;
-  const char first = line[0];
-  if (first == 'c' || first == 'C' || first == '*' || first == 'd' || first == 'D')
+  if (is_fixed_form_comment_line(line))
     return;
   // A tab in the label field starts the statement text; a digit right after it continues.
   std::string::size_type text_start = 6;
@@ -330,6 +327,17 @@ std::string path_in(const std::string& directory, const std::string& name) {
 
 bool is_fixed_form_fortran(const std::string& source) {
   return ends_with(source, ".f") || ends_with(source, ".F");
+}
+
+bool is_fixed_form_comment_line(const std::string& line) {
+  if (rest_is_blank_or_comment(line, 0) && line.find('!') != 5)
+    return true;
+  const char first = line[0];
+  return first == 'c' || first == 'C' || first == '*' || first == 'd' || first == 'D';
+}
+
+bool is_free_form_comment_line(const std::string& line) {
+  return rest_is_blank_or_comment(line, 0);
 }
 
 bool is_preprocessed_fortran(const std::string& source) {

@@ -56,6 +56,12 @@ std::string path_in_directory(const std::string& directory, const std::string& n
 bool is_fixed_form_fortran(const std::string& source);
 // ".F" and ".F90" sources go through the preprocessor.
 bool is_preprocessed_fortran(const std::string& source);
+// A fixed-form line that holds no statement text: blank, a comment marker in the first column,
+// or a '!' first that is not the continuation mark of the sixth.
+bool is_fixed_form_comment_line(const std::string& line);
+// A free-form line that is blank or a comment alone; between the lines of a continued character
+// string it may still be part of the string.
+bool is_free_form_comment_line(const std::string& line);
 // The name's rules, overridden by the last of -cpp and -nocpp and the last of -ffixed-form and
 // -ffree-form among the words; -Idir, -I dir and -idirafter dir give include directories, the
 // last -Jdir or -J dir the module directory.

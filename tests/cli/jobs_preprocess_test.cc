@@ -1,5 +1,5 @@
 // The module scan of parallel Fortran jobs through the real program, with a fake compiler: which
-// sources are preprocessed and with what command, the order read from the preprocessed text, the
+// sources are preprocessed (those the preprocessor can change) and with what command, the order read from the preprocessed text, the
 // conservative rule after a failing preprocess or a missing include, the private capture files,
 // the bound on commands at once, and the sequential and dry runs that preprocess nothing.
 #include <dirent.h>
@@ -107,6 +107,9 @@ struct fake_fortran {
   }
 };
 
+// A text with a directive, so that the module scan runs the preprocessor on it.
+const char* const directive_text = "#define ONE 1\n      X = ONE\n";
+
 std::vector<std::string> words_of(const std::string& text) {
   std::istringstream in(text);
   std::vector<std::string> words;
@@ -152,8 +155,10 @@ TEST(JobsPreprocess, TheCompileCommandWithMinusEForPreprocessedSourcesOnly) {
     std::vector<std::string> flags;
     std::vector<std::string> preprocessed;
   } cases[] = {
-      {"by the name", {}, {"a.F", "b.F90", "sub/e.F"}},
-      {"-cpp", {"-cpp"}, {"a.F", "b.F90", "c.f90", "d.f", "sub/e.F"}},
+      // b.F90 and c.f90 name no macro (x is not X) and hold no directive: the preprocessor
+      // cannot change them, so they are read as they stand.
+      {"by the name", {}, {"a.F", "sub/e.F"}},
+      {"-cpp", {"-cpp"}, {"a.F", "d.f", "sub/e.F"}},
       {"-nocpp after -cpp", {"-cpp", "-nocpp"}, {}},
   };
   for (const auto& c : cases) {
@@ -195,6 +200,40 @@ TEST(JobsPreprocess, TheCompileCommandWithMinusEForPreprocessedSourcesOnly) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, logged) << c.name;
   }
+}
+
+TEST(JobsPreprocess, OnlyWhereThePreprocessorCanChangeTheScan) {
+  fake_fortran fortran;
+  const struct {
+    const char* source;
+    const char* text;
+    bool preprocessed;
+  } cases[] = {
+      {"plain.F", "      SUBROUTINE P\n      USE M\n      END\n", false},
+      {"comment.F", "*>  e.g. __func__\n      SUBROUTINE Q\n      END\n", false},
+      {"free.F90", "module m\n! _LP64 in a comment\nend module\n", false},
+      {"directive.F90", "#ifdef Y\nuse m\n#endif\n", true},
+      {"predefined.F90", "use m\nx = _LP64\n", true},
+      {"defined.F", "      USE DEF\n", true},
+      {"c_comment.F90", "! reads data/*.txt\nuse m\n", true},
+      {"splice.F90", "x = 1 \\\nuse m\n", true},
+  };
+  std::vector<std::string> args = {"-c", "-DDEF=m"};
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    fortran.write({{c.source, c.text}});
+    args.push_back(c.source);
+    if (c.preprocessed)
+      expected.push_back(c.source);
+  }
+  const process_result r = fortran.run(args, {"ZRVBUILD_JOBS=2"});
+  ASSERT_EQ(0, r.status) << r.err;
+  std::vector<std::string> logged;
+  for (const std::string& line : fortran.lines_of("preprocess.log"))
+    logged.push_back(words_of(line).back());
+  std::sort(logged.begin(), logged.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, logged);
 }
 
 TEST(JobsPreprocess, SequentialAndDryRunsPreprocessNothing) {
@@ -322,7 +361,7 @@ TEST(JobsPreprocess, ConservativeWhereTheTextSaysTooLittle) {
 
 TEST(JobsPreprocess, OutputCapturedInAPrivateDirectoryAndRemoved) {
   fake_fortran fortran;
-  fortran.write({{"a.F", "      X = 1\n"}, {"b.F90", "x = 1\n"}, {"c.F90", "x = 1\n"}});
+  fortran.write({{"a.F", directive_text}, {"b.F90", directive_text}, {"c.F90", directive_text}});
   const process_result r = fortran.run({"-c", "a.F", "b.F90", "c.F90"}, {"ZRVBUILD_JOBS=2"});
   ASSERT_EQ(0, r.status) << r.err;
   const std::vector<std::string> captures = fortran.lines_of("captures.log");
@@ -338,7 +377,7 @@ TEST(JobsPreprocess, JobserverAndJobCountBoundThePreprocesses) {
   fake_fortran fortran;
   std::vector<std::string> args = {"-c"};
   for (const char* source : {"a.F", "b.F", "c.F", "d.F", "e.F", "f.F"}) {
-    fortran.write({{source, "      X = 1\n"}});
+    fortran.write({{source, directive_text}});
     args.push_back(source);
   }
   const std::string fifo = fortran.dir.path("jobserver");
@@ -381,10 +420,10 @@ TEST(JobsPreprocess, InterruptedWhilePreprocessing) {
   for (const auto& c : cases) {
     fake_fortran fortran;
     fortran.write({{"E.delay", "1"},
-                   {"a.F", "      X = 1\n"},
-                   {"b.F", "      X = 1\n"},
-                   {"c.F", "      X = 1\n"},
-                   {"d.F", "      X = 1\n"}});
+                   {"a.F", directive_text},
+                   {"b.F", directive_text},
+                   {"c.F", directive_text},
+                   {"d.F", directive_text}});
     std::vector<std::string> env = fortran.env;
     env.push_back("ZRVBUILD_JOBS=2");
     for (const std::string& entry : sanitizer_environment())
