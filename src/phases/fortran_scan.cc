@@ -386,6 +386,10 @@ fortran_reading read_fortran_command(const std::string& source,
       reading.preprocessed = word == "-cpp";
     } else if (word == "-ffixed-form" || word == "-ffree-form") {
       reading.fixed_form = word == "-ffixed-form";
+    } else if (word == "-J" && has_next) {
+      reading.module_directory = words[++i];
+    } else if (starts_with(word, "-J") && word.size() > 2) {
+      reading.module_directory = word.substr(2);
     } else if (word == "-I" && has_next) {
       reading.include_directories.push_back(words[++i]);
     } else if (word == "-idirafter" && has_next) {
@@ -399,6 +403,25 @@ fortran_reading read_fortran_command(const std::string& source,
   reading.include_directories.insert(reading.include_directories.end(), after.begin(),
                                      after.end());
   return reading;
+}
+
+std::vector<std::string> module_file_names(const std::string& name) {
+  const std::string::size_type colon = name.find(':');
+  if (colon != std::string::npos)
+    return {name.substr(0, colon) + "@" + name.substr(colon + 1) + ".smod"};
+  return {name + ".mod", name + ".smod"};
+}
+
+std::vector<std::string> module_search_directories(const fortran_reading& reading) {
+  std::vector<std::string> directories = {""};
+  directories.insert(directories.end(), reading.include_directories.begin(),
+                     reading.include_directories.end());
+  directories.push_back(reading.module_directory);
+  return directories;
+}
+
+std::string path_in_directory(const std::string& directory, const std::string& name) {
+  return path_in(directory, name);
 }
 
 void follow_includes(fortran_scan& scan, const std::string& source, const fortran_reading& reading,
