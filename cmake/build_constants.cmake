@@ -47,6 +47,8 @@ set(ZRVBUILD_EXECUTABLE_DEFAULT_NAME "a${CMAKE_EXECUTABLE_SUFFIX}" CACHE STRING
 if(ZRVBUILD_EXECUTABLE_DEFAULT_NAME STREQUAL "a")
   set(ZRVBUILD_EXECUTABLE_DEFAULT_NAME "a.out" CACHE STRING "" FORCE)
 endif()
+set(ZRVBUILD_EXECUTABLE_SUFFIX "${CMAKE_EXECUTABLE_SUFFIX}" CACHE STRING
+    "Suffix the stand-alone linker adds to an output name whose last part has no '.'")
 
 # The build configuration: one file under cmake/configurations/ holds every compiled-in default
 # of the variable table, the configured link lists included, and the directory separator of
@@ -91,8 +93,8 @@ function(zrvbuild_c_literal out value)
   set(${out} "\"${value}\"" PARENT_SCOPE)
 endfunction()
 
-foreach(_name PREFIX VERSION TOOLCHAIN_DIR NO_STRIP EXECUTABLE_DEFAULT_NAME CONFIGURATION
-        ${_zrv_lists})
+foreach(_name PREFIX VERSION TOOLCHAIN_DIR NO_STRIP EXECUTABLE_DEFAULT_NAME EXECUTABLE_SUFFIX
+        CONFIGURATION ${_zrv_lists})
   zrvbuild_c_literal(ZRVBUILD_${_name}_LITERAL "${ZRVBUILD_${_name}}")
 endforeach()
 if(ZRVCONF_SEPARATOR STREQUAL "\\")

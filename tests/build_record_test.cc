@@ -21,6 +21,9 @@ recorded_file file_of(const std::string& name, long long size, long long time, b
   file.facts.exists = true;
   file.facts.size = size;
   file.facts.time = time;
+  file.facts.change_time = time + 1;
+  file.facts.device = 2049;
+  file.facts.inode = size * 7 + 1;
   file.made = made;
   return file;
 }
@@ -33,6 +36,7 @@ build_record sample_record() {
                                  file_of("/usr/include/x $#.h", 0, -5, false)});
   record["mod.zrv"] = entry_of(command_digest("ld -o mod.zrv a.o"),
                                {file_of("mod.zrv", 1, 60 * second, true)});
+  record["mod.zrv"].environment = {{"CPATH", "a dir:b\tdir"}, {"LIBRARY_PATH", ""}};
   return record;
 }
 
@@ -51,7 +55,7 @@ TEST(BuildRecord, TextReadsBackAsWritten) {
       EXPECT_EQ(entry.files[i].name, back.files[i].name);
       EXPECT_EQ(entry.files[i].made, back.files[i].made);
       EXPECT_EQ(entry.files[i].facts.size, back.files[i].facts.size);
-      EXPECT_EQ(entry.files[i].facts.time, back.files[i].facts.time);
+      EXPECT_TRUE(same_file_facts(entry.files[i].facts, back.files[i].facts)) << output;
     }
   }
   build_record empty;
@@ -64,7 +68,11 @@ TEST(BuildRecord, DamagedForeignOrCutRecordsAreRefused) {
   const std::string whole = build_record_text(sample_record());
   std::vector<std::string> damaged = {
       "",
-      "zrvbuild build record 2\nend 0\n",
+      "zrvbuild build record 1\nend 0\n",
+      "zrvbuild build record 3\nend 0\n",
+      // A field too many, or too few.
+      std::string(whole).replace(whole.find("made 900"), 9, "made 900 1 "),
+      std::string(whole).replace(whole.find("made 900"), 9, "made "),
       "# a Makefile\nall: x\n",
       whole + "extra\n",
       whole + whole,
@@ -170,14 +178,40 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
     f.exists = true;
     f.size = size;
     f.time = time;
+    f.change_time = time + 1;
+    f.device = 2049;
+    f.inode = size * 7 + 1;
+    return f;
+  };
+  // Size and modification time as recorded, another fact not.
+  auto with = [&facts](long long size, long long time, long long file_facts::*field,
+                       long long value) {
+    file_facts f = facts(size, time);
+    f.*field = value;
     return f;
   };
   const std::vector<file_facts> same = {facts(10, 900 * second + 5), facts(20, 800 * second + 5),
                                         facts(30, 700 * second + 5)};
-  EXPECT_EQ("", stale_reason(&entry, "D", same, start));
-  EXPECT_EQ("not recorded", stale_reason(nullptr, "D", same, start));
-  EXPECT_EQ("the command changed", stale_reason(&entry, "E", same, start));
-  EXPECT_EQ("not recorded", stale_reason(&entry, "D", {same[0]}, start));
+  EXPECT_EQ("", stale_reason(&entry, "D", {}, same, start));
+  EXPECT_EQ("not recorded", stale_reason(nullptr, "D", {}, same, start));
+  EXPECT_EQ("the command changed", stale_reason(&entry, "E", {}, same, start));
+  EXPECT_EQ("not recorded", stale_reason(&entry, "D", {}, {same[0]}, start));
+  // The tool environment: a variable set, unset or changed is named.
+  record_entry in_environment = entry;
+  in_environment.environment = {{"CPATH", "inc1"}, {"SOURCE_DATE_EPOCH", "1"}};
+  const struct {
+    tool_environment now;
+    const char* reason;
+  } environments[] = {
+      {{{"CPATH", "inc1"}, {"SOURCE_DATE_EPOCH", "1"}}, ""},
+      {{{"CPATH", "inc2"}, {"SOURCE_DATE_EPOCH", "1"}}, "CPATH changed"},
+      {{{"SOURCE_DATE_EPOCH", "1"}}, "CPATH changed"},
+      {{{"CPATH", "inc1"}, {"LIBRARY_PATH", ""}, {"SOURCE_DATE_EPOCH", "1"}},
+       "LIBRARY_PATH changed"},
+      {{{"CPATH", "inc1"}}, "SOURCE_DATE_EPOCH changed"},
+  };
+  for (const auto& c : environments)
+    EXPECT_EQ(c.reason, stale_reason(&in_environment, "D", c.now, same, start));
 
   const struct {
     std::size_t index;
@@ -189,16 +223,21 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
       {1, facts(20, 800 * second + 6), "a.c changed"},
       {2, facts(31, 700 * second + 5), "b.h changed"},
       {2, file_facts(), "b.h is missing"},
+      // A time set back after an edit, a link pointed elsewhere, a file replaced.
+      {1, with(20, 800 * second + 5, &file_facts::change_time, 950 * second), "a.c changed"},
+      {2, with(30, 700 * second + 5, &file_facts::inode, 5), "b.h changed"},
+      {2, with(30, 700 * second + 5, &file_facts::device, 2050), "b.h changed"},
+      {0, with(10, 900 * second + 5, &file_facts::inode, 8), "a.o changed"},
   };
   for (const auto& c : cases) {
     std::vector<file_facts> now = same;
     now[c.index] = c.now;
-    EXPECT_EQ(c.reason, stale_reason(&entry, "D", now, start));
+    EXPECT_EQ(c.reason, stale_reason(&entry, "D", {}, now, start));
   }
   // A recorded input whose time is now at or after the start (a clock set ahead) is no
   // evidence; the command's own output may be as new as it likes.
   const record_entry ahead = entry_of("D", {file_of("a.o", 10, start + 5, true),
                                             file_of("b.h", 30, start + second, false)});
   EXPECT_EQ("b.h has a time not before this run",
-            stale_reason(&ahead, "D", {facts(10, start + 5), facts(30, start + second)}, start));
+            stale_reason(&ahead, "D", {}, {facts(10, start + 5), facts(30, start + second)}, start));
 }

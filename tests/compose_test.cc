@@ -304,21 +304,26 @@ TEST(Compose, StripTarget) {
     std::string target_file;
     std::string output_file;
     std::string default_name;
+    std::string suffix;
     std::string stripped;
   } cases[] = {
-      {false, "foo.zrv", "", "a.out", "foo.zrv"},
-      {false, "bar.zrv", "bar", "a.out", "bar.zrv"},  // the module name, extension added
-      {false, "my mod.mex", "my mod", "a.out", "my mod.mex"},
-      {true, "foo.cc", "prog", "a.out", "prog"},
-      {true, "foo.cc", "", "a.out", "a.out"},  // never the first input file
-      {true, "main.o", "", "a.exe", "a.exe"},
+      {false, "foo.zrv", "", "a.out", "", "foo.zrv"},
+      {false, "bar.zrv", "bar", "a.out", "", "bar.zrv"},  // the module name, extension added
+      {false, "my mod.mex", "my mod", "a.out", "", "my mod.mex"},
+      {false, "bar.zrv", "bar", "a.exe", ".exe", "bar.zrv"},  // a module gets no .exe
+      {true, "foo.cc", "prog", "a.out", "", "prog"},
+      {true, "foo.cc", "", "a.out", "", "a.out"},  // never the first input file
+      {true, "main.o", "", "a.exe", ".exe", "a.exe"},
+      {true, "foo.cc", "prog", "a.exe", ".exe", "prog.exe"},  // what the linker wrote
+      {true, "foo.cc", "prog.exe", "a.exe", ".exe", "prog.exe"},
+      {true, "foo.cc", "my p", "a.exe", ".exe", "my p.exe"},
   };
   for (const auto& c : cases) {
     run_state run;
     run.link_stand_alone = c.stand_alone;
     run.target_file = c.target_file;
     run.output_file = c.output_file;
-    EXPECT_EQ(c.stripped, strip_target(run, c.default_name)) << c.target_file;
+    EXPECT_EQ(c.stripped, strip_target(run, c.default_name, c.suffix)) << c.output_file;
   }
 }
 

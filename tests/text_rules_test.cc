@@ -33,6 +33,27 @@ TEST(TextRules, BasenameNoExt) {
   for (const auto& c : cases) EXPECT_EQ(c.base, basename_no_ext(c.name)) << c.name;
 }
 
+TEST(TextRules, LinkedExecutableName) {
+  const struct {
+    const char* name;
+    const char* suffix;
+    const char* written;
+  } cases[] = {
+      {"prog", ".exe", "prog.exe"},
+      {"prog.exe", ".exe", "prog.exe"},
+      {"prog.bin", ".exe", "prog.bin"},  // any extension stays
+      {"prog.", ".exe", "prog."},
+      {"out.d/prog", ".exe", "out.d/prog.exe"},  // a dot in a directory does not count
+      {"out.d\\prog", ".exe", "out.d\\prog.exe"},
+      {"C:\\Jane Doe\\my p", ".exe", "C:\\Jane Doe\\my p.exe"},
+      {"..\\prog", ".exe", "..\\prog.exe"},
+      {"prog", "", "prog"},  // no suffix where executables have none
+      {"out.d/prog", "", "out.d/prog"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.written, linked_executable_name(c.name, c.suffix)) << c.name;
+}
+
 TEST(TextRules, TruthAndAffixes) {
   EXPECT_TRUE(is_true("yes"));
   EXPECT_TRUE(is_true("true"));

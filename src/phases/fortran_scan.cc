@@ -174,10 +174,7 @@ void cut_free_form_line(statement_cutter& cut, const std::string& line, bool& co
 }
 
 void cut_fixed_form_line(statement_cutter& cut, const std::string& line) {
-  if (rest_is_blank_or_comment(line, 0) && line.find('!') != 5)
-    return;
-  const char first = line[0];
-  if (first == 'c' || first == 'C' || first == '*' || first == 'd' || first == 'D')
+  if (is_fixed_form_comment_line(line))
     return;
   // A tab in the label field starts the statement text; a digit right after it continues.
   std::string::size_type text_start = 6;
@@ -332,6 +329,17 @@ bool is_fixed_form_fortran(const std::string& source) {
   return ends_with(source, ".f") || ends_with(source, ".F");
 }
 
+bool is_fixed_form_comment_line(const std::string& line) {
+  if (rest_is_blank_or_comment(line, 0) && line.find('!') != 5)
+    return true;
+  const char first = line[0];
+  return first == 'c' || first == 'C' || first == '*' || first == 'd' || first == 'D';
+}
+
+bool is_free_form_comment_line(const std::string& line) {
+  return rest_is_blank_or_comment(line, 0);
+}
+
 bool is_preprocessed_fortran(const std::string& source) {
   return ends_with(source, ".F") || ends_with(source, ".F90");
 }
@@ -378,6 +386,10 @@ fortran_reading read_fortran_command(const std::string& source,
       reading.preprocessed = word == "-cpp";
     } else if (word == "-ffixed-form" || word == "-ffree-form") {
       reading.fixed_form = word == "-ffixed-form";
+    } else if (word == "-J" && has_next) {
+      reading.module_directory = words[++i];
+    } else if (starts_with(word, "-J") && word.size() > 2) {
+      reading.module_directory = word.substr(2);
     } else if (word == "-I" && has_next) {
       reading.include_directories.push_back(words[++i]);
     } else if (word == "-idirafter" && has_next) {
@@ -391,6 +403,25 @@ fortran_reading read_fortran_command(const std::string& source,
   reading.include_directories.insert(reading.include_directories.end(), after.begin(),
                                      after.end());
   return reading;
+}
+
+std::vector<std::string> module_file_names(const std::string& name) {
+  const std::string::size_type colon = name.find(':');
+  if (colon != std::string::npos)
+    return {name.substr(0, colon) + "@" + name.substr(colon + 1) + ".smod"};
+  return {name + ".mod", name + ".smod"};
+}
+
+std::vector<std::string> module_search_directories(const fortran_reading& reading) {
+  std::vector<std::string> directories = {""};
+  directories.insert(directories.end(), reading.include_directories.begin(),
+                     reading.include_directories.end());
+  directories.push_back(reading.module_directory);
+  return directories;
+}
+
+std::string path_in_directory(const std::string& directory, const std::string& name) {
+  return path_in(directory, name);
 }
 
 void follow_includes(fortran_scan& scan, const std::string& source, const fortran_reading& reading,

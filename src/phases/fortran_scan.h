@@ -37,14 +37,34 @@ struct fortran_reading {
   // Where included files are looked for: the source's own directory ("" for the current one),
   // then those of -I and -idirafter in the command's order.
   std::vector<std::string> include_directories;
+  // Where module files are written (-J), "" for the current directory.
+  std::string module_directory;
 };
+
+// The files that stand for a module or submodule name of a scan: "m" is m.mod, and m.smod where
+// the module has submodules; "a:b" is a@b.smod.
+std::vector<std::string> module_file_names(const std::string& name);
+
+// Where the compiler looks for the module files a source uses, in its order: the current
+// directory (""), the reading's include directories, then the module directory.
+std::vector<std::string> module_search_directories(const fortran_reading& reading);
+
+// The name of a file in a directory ("" the current one), as the compiler writes it.
+std::string path_in_directory(const std::string& directory, const std::string& name);
 
 // ".f" and ".F" sources are fixed form; "f90" and ".F90" ones free form.
 bool is_fixed_form_fortran(const std::string& source);
 // ".F" and ".F90" sources go through the preprocessor.
 bool is_preprocessed_fortran(const std::string& source);
+// A fixed-form line that holds no statement text: blank, a comment marker in the first column,
+// or a '!' first that is not the continuation mark of the sixth.
+bool is_fixed_form_comment_line(const std::string& line);
+// A free-form line that is blank or a comment alone; between the lines of a continued character
+// string it may still be part of the string.
+bool is_free_form_comment_line(const std::string& line);
 // The name's rules, overridden by the last of -cpp and -nocpp and the last of -ffixed-form and
-// -ffree-form among the words; -Idir, -I dir and -idirafter dir give include directories.
+// -ffree-form among the words; -Idir, -I dir and -idirafter dir give include directories, the
+// last -Jdir or -J dir the module directory.
 fortran_reading read_fortran_command(const std::string& source,
                                      const std::vector<std::string>& words);
 

@@ -2,6 +2,7 @@
 // and made, and the record file.
 #include "phases/incremental.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -24,6 +25,7 @@ namespace {
 
 bool active = false;
 build_record record;
+tool_environment environment;  // the tool environment of this run
 bool record_changed = false;
 long long run_start = 0;
 std::string private_directory;  // holds the compilers' dependency output
@@ -34,13 +36,9 @@ int dependency_files = 0;
 // newer than that command's start, as long as it is still what its command made.
 std::map<std::string, file_facts> made_in_run;
 
-bool same_facts(const file_facts& a, const file_facts& b) {
-  return a.exists == b.exists && a.size == b.size && a.time == b.time;
-}
-
 bool made_by_this_run(const std::string& name, const file_facts& facts) {
   const auto found = made_in_run.find(name);
-  return found != made_in_run.end() && same_facts(found->second, facts);
+  return found != made_in_run.end() && same_file_facts(found->second, facts);
 }
 
 std::string read_whole_file(const std::string& path, bool& readable) {
@@ -79,40 +77,70 @@ std::string why_not_up_to_date(const std::string& output, const std::string& dig
   std::vector<file_facts> now;
   now.reserve(found->second.files.size());
   for (const recorded_file& file : found->second.files) now.push_back(read_file_facts(file.name));
-  const std::string reason = stale_reason(&found->second, digest, now, run_start);
+  const std::string reason = stale_reason(&found->second, digest, environment, now, run_start);
   return reason == "not recorded" ? output + " is not recorded" : reason;
 }
 
-// The preprocessor changes nothing in a Fortran source that has no directive line, no
-// backslash before a line end, no "__" (every predefined macro name holds it) and is compiled
-// without -D or -U: only then may gfortran preprocess it to say what it read.
-bool preprocessor_leaves_alone(const std::string& source, const std::string& command) {
-  for (const std::string& word : split_interpreter_words(command)) {
-    if (starts_with(word, "-D") || starts_with(word, "-U")) return false;
-  }
-  bool readable = false;
-  const std::string text = read_whole_file(source, readable);
-  if (!readable || text.find("__") != std::string::npos) return false;
-  bool line_start = true;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\\' && (i + 1 == text.size() || text[i + 1] == '\n' || text[i + 1] == '\r'))
-      return false;
-    if (line_start && c == '#') return false;
-    if (c == '\n')
-      line_start = true;
-    else if (c != ' ' && c != '\t')
-      line_start = false;
-  }
-  return true;
+// How the compiler reads a Fortran source under this command.
+fortran_reading reading_of(const planned_command& step) {
+  return read_fortran_command(step.name, split_interpreter_words(step.command));
 }
 
-// The options that make the compiler list what it read, or "" when it cannot be asked.
+// gfortran lists what it read only while it preprocesses, and preprocessing would change the
+// meaning of a source the clean build does not preprocess (C comments, predefined macros): such
+// a source's files come from zrvbuild's own scan instead.
+bool read_by_own_scan(const planned_command& step) {
+  return step.fortran && !reading_of(step).preprocessed;
+}
+
+// The options that make the compiler list what it read, or "" where the own scan does.
 std::string dependency_options(const planned_command& step) {
-  if (!step.fortran || is_preprocessed_fortran(step.name)) return " -MD -MF ";
-  // gfortran lists files only while it preprocesses.
-  if (preprocessor_leaves_alone(step.name, step.command)) return " -cpp -MD -MF ";
-  return "";
+  return read_by_own_scan(step) ? "" : " -MD -MF ";
+}
+
+// What a plain Fortran source reads and writes, as its compiler finds them: the source, the
+// files of its include lines (beside it, then in each -I directory), the module files of the
+// modules it uses (the first directory that holds one), and the module files it writes. False
+// when the text does not tell (an include that cannot be followed, an unreadable source).
+bool scan_plain_fortran(const planned_command& step, std::vector<std::string>& made,
+                        std::vector<std::string>& read) {
+  const fortran_reading reading = reading_of(step);
+  bool readable = false;
+  const std::string text = read_whole_file(step.name, readable);
+  if (!readable) return false;
+  read.push_back(step.name);
+  fortran_scan scan = scan_fortran_text(text, reading.fixed_form, false);
+  follow_includes(scan, step.name, reading, [&read](const std::string& path, std::string& body) {
+    if (!read_file_facts(path).exists) return false;
+    bool whole = false;
+    body = read_whole_file(path, whole);
+    if (whole) read.push_back(path);
+    return whole;
+  });
+  if (scan.opaque) return false;
+  const std::vector<std::string> directories = module_search_directories(reading);
+  for (const std::string& name : scan.uses) {
+    const std::vector<std::string> files = module_file_names(name);
+    // The directory of the first file found holds the module; a module found nowhere is one
+    // of the compiler's own.
+    for (const std::string& directory : directories) {
+      bool found = false;
+      for (const std::string& file : files) {
+        const std::string path = path_in_directory(directory, file);
+        if (!read_file_facts(path).exists) continue;
+        read.push_back(path);
+        found = true;
+      }
+      if (found) break;
+    }
+  }
+  for (const std::string& name : scan.defines) {
+    for (const std::string& file : module_file_names(name)) {
+      const std::string path = path_in_directory(reading.module_directory, file);
+      if (read_file_facts(path).exists) made.push_back(path);
+    }
+  }
+  return true;
 }
 
 std::string new_dependency_file() {
@@ -164,6 +192,10 @@ void setup_incremental(const run_state& run, bool requested) {
   active = requested && !run.dry_run && !run.depend;
   if (!active) return;
   run_start = file_clock_now();
+  for (std::size_t i = 0; i < tool_environment_count; ++i) {
+    const char* value = std::getenv(tool_environment_names[i]);
+    if (value != nullptr) environment.emplace_back(tool_environment_names[i], value);
+  }
   bool readable = false;
   const std::string text = read_whole_file(build_record_name, readable);
   if (readable && !parse_build_record(text, record)) {
@@ -205,10 +237,16 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
   std::vector<std::string> targets;
   std::vector<std::string> prerequisites;
   // A compiler that wrote no list, or a list without the source, cannot be followed.
-  if (status == 0 && readable && parse_dependency_output(text, targets, prerequisites) &&
-      !prerequisites.empty()) {
+  const bool listed =
+      status == 0 &&
+      (read_by_own_scan(step)
+           ? scan_plain_fortran(step, targets, prerequisites)
+           : readable && parse_dependency_output(text, targets, prerequisites)) &&
+      !prerequisites.empty();
+  if (listed) {
     record_entry entry;
     entry.digest = command_digest(step.command);
+    entry.environment = environment;
     std::set<std::string> seen;
     targets.insert(targets.begin(), step.output);
     if (add_files(targets, true, state.started, seen, entry) &&
@@ -248,6 +286,7 @@ void end_incremental_link(const std::string& product, const std::string& command
     }
     record_entry entry;
     entry.digest = command_digest(command_text);
+    entry.environment = environment;
     std::set<std::string> seen;
     if (add_files({product}, true, started, seen, entry) &&
         add_files(inputs, false, started, seen, entry)) {

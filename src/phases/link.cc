@@ -50,9 +50,11 @@ std::string compose_stand_alone_link_command(const run_state& run, variable_tabl
                      stand_alone_link_tail(run, table));
 }
 
-std::string strip_target(const run_state& run, const std::string& default_executable_name) {
+std::string strip_target(const run_state& run, const std::string& default_executable_name,
+                         const std::string& executable_suffix) {
   if (!run.link_stand_alone) return run.target_file;
-  return run.output_file.empty() ? default_executable_name : run.output_file;
+  if (run.output_file.empty()) return default_executable_name;
+  return linked_executable_name(run.output_file, executable_suffix);
 }
 
 int link_phase(const run_state& run, variable_table& table) {
@@ -60,7 +62,8 @@ int link_phase(const run_state& run, variable_table& table) {
     print_error("no way to link stand-alone executable file");
     return 1;
   }
-  const std::string product = strip_target(run, build_constants::default_executable_name);
+  const std::string product = strip_target(run, build_constants::default_executable_name,
+                                           build_constants::executable_suffix);
   const std::string head =
       run.link_stand_alone ? stand_alone_link_head(run, table) : module_link_head(run, table);
   const std::string tail =

@@ -10,8 +10,10 @@ std::string compose_module_link_command(const run_state& run, variable_table& ta
 std::string compose_stand_alone_link_command(const run_state& run, variable_table& table);
 
 // The file the strip step names: the module, or in stand-alone mode the executable the link
-// produced (the -o name, else the linker's default name); never an input file.
-std::string strip_target(const run_state& run, const std::string& default_executable_name);
+// produced (the -o name as the linker completes it, else the linker's default name); never an
+// input file.
+std::string strip_target(const run_state& run, const std::string& default_executable_name,
+                         const std::string& executable_suffix);
 
 // Links, strips on request, and returns the status that ends the run.
 int link_phase(const run_state& run, variable_table& table);

@@ -1,5 +1,6 @@
 // The module scan of a parallel compile. A preprocessed source is scanned in the text its own
 // compiler and flags make of it, so conditionals, macros and #include cost nothing in precision;
+// one whose text the preprocessor cannot change is scanned as it stands, at no process's cost;
 // each preprocessor command runs once, before the compiles start, its output captured in a
 // private temporary directory as the dependency commands of -M are. The scan of one output runs
 // while the other commands still do.
@@ -12,6 +13,7 @@
 #include <system_error>
 #include <utility>
 
+#include "phases/fortran_preprocessing.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/processes.h"
@@ -264,10 +266,17 @@ std::vector<fortran_scan> scan_fortran_steps(const std::vector<planned_command>&
       break;
     if (!step.fortran)
       continue;
-    const fortran_reading reading =
-        read_fortran_command(step.name, split_interpreter_words(step.preprocess));
+    const std::vector<std::string> words = split_interpreter_words(step.preprocess);
+    const fortran_reading reading = read_fortran_command(step.name, words);
     if (!reading.preprocessed || step.preprocess.empty()) {
       scans[index] = scan_source_file(step.name, reading);
+      continue;
+    }
+    // Text that the preprocessor cannot change is scanned as it stands.
+    std::string text;
+    if (read_whole_file(step.name, text) &&
+        !preprocessing_can_change_scan(text, reading.fixed_form, words)) {
+      scans[index] = scan_text(text, step.name, reading, true);
       continue;
     }
     preprocess_job job;

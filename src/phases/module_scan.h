@@ -11,7 +11,8 @@
 
 // One scan per step of the plan, up to its first refusal (the others, and those of C and C++
 // steps, stay empty). A source that goes through the preprocessor (see read_fortran_command) is
-// scanned in the output of its step's preprocessor command; those commands run before any
+// scanned in the output of its step's preprocessor command, unless the preprocessor cannot
+// change its scan (see preprocessing_can_change_scan); those commands run before any
 // compile, at most limit at once, each beyond the first holding a jobserver token, their output
 // kept in a private temporary directory. A preprocessor command that fails leaves its source
 // opaque, scanned as it stands. Other sources are scanned as they stand; included files are

@@ -1,4 +1,5 @@
-// File facts on POSIX systems: stat and the real-time clock.
+// File facts on POSIX systems: stat (size, times, device and file number) and the real-time
+// clock.
 #include "platform/file_facts.h"
 
 #include <sys/stat.h>
@@ -17,12 +18,17 @@ file_facts read_file_facts(const std::string& path) {
   facts.exists = true;
   facts.size = static_cast<long long>(status.st_size);
 #if defined(__APPLE__)
-  facts.time = static_cast<long long>(status.st_mtimespec.tv_sec) * nanoseconds_per_second +
-               status.st_mtimespec.tv_nsec;
+  const struct timespec& modified = status.st_mtimespec;
+  const struct timespec& changed = status.st_ctimespec;
 #else
-  facts.time = static_cast<long long>(status.st_mtim.tv_sec) * nanoseconds_per_second +
-               status.st_mtim.tv_nsec;
+  const struct timespec& modified = status.st_mtim;
+  const struct timespec& changed = status.st_ctim;
 #endif
+  facts.time = static_cast<long long>(modified.tv_sec) * nanoseconds_per_second + modified.tv_nsec;
+  facts.change_time =
+      static_cast<long long>(changed.tv_sec) * nanoseconds_per_second + changed.tv_nsec;
+  facts.device = static_cast<long long>(status.st_dev);
+  facts.inode = static_cast<long long>(status.st_ino);
   return facts;
 }
 

@@ -4,7 +4,15 @@
 #include <cstdint>
 #include <cstdlib>
 
-const char* const build_record_header = "zrvbuild build record 1";
+const char* const build_record_header = "zrvbuild build record 2";
+
+const char* const tool_environment_names[] = {
+    "CPATH",           "C_INCLUDE_PATH",      "CPLUS_INCLUDE_PATH", "OBJC_INCLUDE_PATH",
+    "LIBRARY_PATH",    "GCC_EXEC_PREFIX",     "COMPILER_PATH",      "DEPENDENCIES_OUTPUT",
+    "SUNPRO_DEPENDENCIES", "SOURCE_DATE_EPOCH", "GCC_COMPARE_DEBUG", "LD_RUN_PATH",
+};
+const std::size_t tool_environment_count =
+    sizeof tool_environment_names / sizeof tool_environment_names[0];
 
 namespace {
 
@@ -38,17 +46,25 @@ bool cut_word(const std::string& text, std::string& word, std::string& rest) {
 
 bool parse_file_line(const std::string& rest, recorded_file& file) {
   const std::size_t tab = rest.find('\t');
-  std::string size_text;
-  std::string time_text;
-  if (tab == std::string::npos || !cut_word(rest.substr(0, tab), size_text, time_text))
-    return false;
+  if (tab == std::string::npos) return false;
+  long long* const fields[] = {&file.facts.size, &file.facts.time, &file.facts.change_time,
+                               &file.facts.device, &file.facts.inode};
+  std::string text = rest.substr(0, tab) + " ";
+  for (long long* field : fields) {
+    std::string word;
+    if (!cut_word(text, word, text) || !parse_number(word, *field)) return false;
+  }
   file.name = rest.substr(tab + 1);
   file.facts.exists = true;
-  return writable_name(file.name) && parse_number(size_text, file.facts.size) &&
-         file.facts.size >= 0 && parse_number(time_text, file.facts.time);
+  return text.empty() && writable_name(file.name) && file.facts.size >= 0;
 }
 
 }  // namespace
+
+bool same_file_facts(const file_facts& a, const file_facts& b) {
+  return a.exists == b.exists && a.size == b.size && a.time == b.time &&
+         a.change_time == b.change_time && a.device == b.device && a.inode == b.inode;
+}
 
 std::string command_digest(const std::string& command) {
   std::uint64_t hash = 14695981039346656037ULL;
@@ -73,11 +89,18 @@ std::string build_record_text(const build_record& record) {
                     entry.digest.find(' ') == std::string::npos;
     for (const recorded_file& file : entry.files)
       writable = writable && writable_name(file.name) && file.facts.exists;
+    for (const auto& [name, value] : entry.environment)
+      writable = writable && writable_name(name) && name.find(' ') == std::string::npos &&
+                 value.find_first_of("\n\r") == std::string::npos;
     if (!writable) continue;
     text += "entry " + entry.digest + "\t" + output + "\n";
+    for (const auto& [name, value] : entry.environment) text += "env " + name + "\t" + value + "\n";
     for (const recorded_file& file : entry.files) {
-      text += (file.made ? "made " : "file ") + std::to_string(file.facts.size) + " " + std::to_string(file.facts.time) +
-              "\t" + file.name + "\n";
+      const file_facts& facts = file.facts;
+      text += (file.made ? "made " : "file ") + std::to_string(facts.size) + " " +
+              std::to_string(facts.time) + " " + std::to_string(facts.change_time) + " " +
+              std::to_string(facts.device) + " " + std::to_string(facts.inode) + "\t" +
+              file.name + "\n";
     }
     ++entries;
   }
@@ -114,6 +137,11 @@ bool parse_build_record(const std::string& text, build_record& record) {
       current = &read[output];
       current->digest = rest.substr(0, tab);
       ++entries;
+    } else if (word == "env") {
+      const std::size_t tab = rest.find('\t');
+      if (current == nullptr || !current->files.empty() || tab == std::string::npos || tab == 0)
+        return false;
+      current->environment.emplace_back(rest.substr(0, tab), rest.substr(tab + 1));
     } else if (word == "file" || word == "made") {
       recorded_file file;
       file.made = word == "made";
@@ -186,16 +214,46 @@ bool facts_trusted(const file_facts& facts, long long start) {
   return facts.time < start;
 }
 
+namespace {
+
+// The first variable of the table whose value differs between two environments, or "".
+std::string changed_variable(const tool_environment& then, const tool_environment& now) {
+  const auto value_in = [](const tool_environment& environment, const std::string& name,
+                           bool& set) -> std::string {
+    for (const auto& [variable, value] : environment) {
+      if (variable == name) {
+        set = true;
+        return value;
+      }
+    }
+    set = false;
+    return "";
+  };
+  for (std::size_t i = 0; i < tool_environment_count; ++i) {
+    const std::string name = tool_environment_names[i];
+    bool set_then = false;
+    bool set_now = false;
+    const std::string value_then = value_in(then, name, set_then);
+    const std::string value_now = value_in(now, name, set_now);
+    if (set_then != set_now || value_then != value_now) return name;
+  }
+  return "";
+}
+
+}  // namespace
+
 std::string stale_reason(const record_entry* entry, const std::string& digest,
-                         const std::vector<file_facts>& now, long long run_start) {
+                         const tool_environment& environment, const std::vector<file_facts>& now,
+                         long long run_start) {
   if (entry == nullptr) return "not recorded";
   if (entry->digest != digest) return "the command changed";
+  const std::string variable = changed_variable(entry->environment, environment);
+  if (!variable.empty()) return variable + " changed";
   if (entry->files.empty() || now.size() != entry->files.size()) return "not recorded";
   for (std::size_t i = 0; i < now.size(); ++i) {
     const recorded_file& then = entry->files[i];
     if (!now[i].exists) return then.name + " is missing";
-    if (now[i].size != then.facts.size || now[i].time != then.facts.time)
-      return then.name + " changed";
+    if (!same_file_facts(now[i], then.facts)) return then.name + " changed";
     if (!then.made && !facts_trusted(now[i], run_start))
       return then.name + " has a time not before this run";
   }

@@ -3,17 +3,28 @@
 // output is still up to date. The phases gather the facts (file sizes and times) and act.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-// What is known of one file: whether it exists, its size and its modification time in
-// nanoseconds since the epoch of the platform's file clock.
+// What is known of one file: whether it exists, its size, its modification time and change
+// time in nanoseconds since the epoch of the platform's file clock, and its identity (device
+// and file number). A time set back, a link pointed at another file or a file replaced by
+// another shows in the change time or the identity even where size and modification time
+// are as before.
 struct file_facts {
   bool exists = false;
   long long size = 0;
   long long time = 0;
+  long long change_time = 0;
+  long long device = 0;
+  long long inode = 0;
 };
+
+// Whether two facts describe the same file as it was.
+bool same_file_facts(const file_facts& a, const file_facts& b);
 
 struct recorded_file {
   std::string name;
@@ -21,10 +32,22 @@ struct recorded_file {
   bool made = false;  // written by the command (its object, its module files), not read
 };
 
-// One output as a command made it: the command's digest, and every file the decision covers
-// with its facts when the command had ended: the outputs first, then every input it read.
+// The environment variables that change what a compiler or linker reads or makes, in the order
+// the record keeps them: include and library search paths, the compiler's own search for its
+// programs, dependency output asked for by the environment, a fixed build date, debug checks,
+// and the linker's run path.
+extern const char* const tool_environment_names[];
+extern const std::size_t tool_environment_count;
+
+// The variables of that table that are set, with their values, in the table's order.
+using tool_environment = std::vector<std::pair<std::string, std::string>>;
+
+// One output as a command made it: the command's digest, the tool environment it ran in, and
+// every file the decision covers with its facts when the command had ended: the outputs first,
+// then every input it read.
 struct record_entry {
   std::string digest;
+  tool_environment environment;
   std::vector<recorded_file> files;
 };
 
@@ -38,8 +61,9 @@ extern const char* const build_record_header;
 std::string command_digest(const std::string& command);
 
 // The record's text: the header, then for each output a line "entry DIGEST<TAB>OUTPUT" and for
-// each of its files "made SIZE TIME<TAB>NAME" (written by the command) or "file SIZE
-// TIME<TAB>NAME" (read by it), then "end N" with the number of entries. Names
+// each variable of its environment "env NAME<TAB>VALUE", for each of its files "made FACTS<TAB>NAME" (written by the command) or "file FACTS<TAB>NAME"
+// (read by it), FACTS being "SIZE TIME CHANGE_TIME DEVICE INODE", then "end N" with the number
+// of entries. Names
 // holding a tab or a line end cannot be written; their entries are left out.
 std::string build_record_text(const build_record& record);
 
@@ -61,9 +85,11 @@ bool parse_dependency_output(const std::string& text, std::vector<std::string>& 
 // second.
 bool facts_trusted(const file_facts& facts, long long start);
 
-// Why a recorded output is not up to date, or "" when it is: no entry, another command, or a
-// file of the entry that is missing or changed (its size or time differs; content is never
+// Why a recorded output is not up to date, or "" when it is: no entry, another command, a
+// variable of the tool environment set, unset or changed ("CPATH changed"), or a
+// file of the entry that is missing or changed (any of its facts differs; content is never
 // read), or an input whose time is not trusted. now holds the facts of the entry's files at this moment, in the entry's
 // order.
 std::string stale_reason(const record_entry* entry, const std::string& digest,
-                         const std::vector<file_facts>& now, long long run_start);
+                         const tool_environment& environment, const std::vector<file_facts>& now,
+                         long long run_start);

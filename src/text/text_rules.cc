@@ -24,3 +24,10 @@ std::string basename_no_ext(const std::string& name) {
   if (slash != std::string::npos) stem.erase(0, slash + 1);
   return stem;
 }
+
+std::string linked_executable_name(const std::string& name, const std::string& executable_suffix) {
+  const std::string::size_type slash = name.find_last_of("/\\");
+  const std::string::size_type last_part = slash == std::string::npos ? 0 : slash + 1;
+  if (name.find('.', last_part) != std::string::npos) return name;
+  return name + executable_suffix;
+}

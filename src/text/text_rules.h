@@ -1,5 +1,6 @@
 // Small text rules shared by every phase: truth words, prefix and suffix tests, the one quoting
-// rule of composed commands, and the base name used for objects, modules and dependency files.
+// rule of composed commands, the base name used for objects, modules and dependency files, and
+// the name a linker gives an executable.
 #pragma once
 
 #include <string>
@@ -17,3 +18,8 @@ std::string quote_if_blank(const std::string& text);
 
 // Cuts the name at its last '.', then keeps what follows the last '/' or backslash.
 std::string basename_no_ext(const std::string& name);
+
+// The file a linker writes when told "-o NAME": NAME with the executable suffix added when the
+// part after its last '/' or backslash holds no '.' (MinGW-w64's driver writes prog.exe for
+// -o prog); NAME itself where executables have no suffix.
+std::string linked_executable_name(const std::string& name, const std::string& executable_suffix);

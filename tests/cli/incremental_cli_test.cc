@@ -16,7 +16,8 @@
 namespace {
 
 // The fake compiler logs its arguments, writes its -o file and, when asked with -MF and
-// bin/lists exists, a make rule naming the source (its word before -o) and h.h. It exits with
+// bin/lists exists, a make rule naming the source (its word before -o) and h.h (nothing when
+// bin/lists is not empty). It exits with
 // the number in bin/status (0 without it).
 const char* const fake_tool_body = R"sh(bin=$(dirname "$0")
 echo "$(basename "$0") $*" >> "$bin/ran.log"
@@ -27,7 +28,9 @@ for word; do
   prev=$word
 done
 [ -n "$out" ] && echo "made by $*" > "$out"
-if [ -n "$list" ] && [ -f "$bin/lists" ]; then echo "$out: $source h.h" > "$list"; fi
+if [ -n "$list" ] && [ -f "$bin/lists" ]; then
+  if [ -s "$bin/lists" ]; then echo "$out:" > "$list"; else echo "$out: $source h.h" > "$list"; fi
+fi
 if [ -f "$bin/status" ]; then exit "$(cat "$bin/status")"; fi
 exit 0
 )sh";
@@ -98,7 +101,8 @@ TEST(IncrementalCli, CompilesAskWhatTheyReadAndDryRunsPrintEveryCommand) {
   ASSERT_EQ(0, p.build({"a.c", "f.f90"}, "1").status);
   const std::string log = p.take_log();
   EXPECT_NE(std::string::npos, log.find(" a.c -o a.o -MD -MF ")) << log;
-  EXPECT_NE(std::string::npos, log.find(" f.f90 -o f.o -cpp -MD -MF ")) << log;
+  // A plain Fortran source is compiled as without the mode: zrvbuild reads what it reads.
+  EXPECT_NE(std::string::npos, log.find(" f.f90 -o f.o\n")) << log;
   ASSERT_EQ(0, p.build({"a.c", "f.f90"}, "1").status);
   EXPECT_EQ("", p.take_log());
   const std::string record = read_file(p.dir.path(".zrvbuild-record"));
@@ -148,4 +152,30 @@ TEST(IncrementalCli, ARecordPlantedAsALinkIsReplaced) {
   struct stat status {};
   ASSERT_EQ(0, lstat(p.dir.path(".zrvbuild-record").c_str(), &status));
   EXPECT_TRUE(S_ISREG(status.st_mode));
+}
+
+// A list that names no file read is no list: the compile runs every time.
+TEST(IncrementalCli, AListNamingNoInputIsNeverRecorded) {
+  fake_project p;
+  write_file(p.dir.path("bin/lists"), "empty\n");
+  for (int run = 0; run < 2; ++run) {
+    const process_result result = p.build({"-v", "a.c"}, "1");
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find("zrvbuild: compiling a.c: a.o is not recorded\n"))
+        << run << result.out;
+  }
+}
+
+// The list's name is one word to the interpreter, in a TMPDIR holding a blank too.
+TEST(IncrementalCli, TheListLiesInATemporaryDirectoryWithABlank) {
+  fake_project p;
+  mkdir(p.dir.path("tmp dir").c_str(), 0755);
+  std::vector<std::string> environment = {"PATH=" + p.dir.path("bin") + ":/usr/bin:/bin", "CC=cc",
+                                          "DL_LD=ld", "ZRVBUILD_INCREMENTAL=1",
+                                          "TMPDIR=" + p.dir.path("tmp dir")};
+  for (int run = 0; run < 2; ++run) {
+    const process_result result = run_zrvbuild({"-v", "a.c"}, environment, p.dir.root);
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_EQ(run == 0 ? 2u : 0u, lines_with(p.take_log(), "\n")) << run << result.out;
+  }
 }

@@ -6,8 +6,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -191,11 +194,8 @@ TEST_P(IncrementalToolchain, EachChangeRebuildsExactlyWhatItReaches) {
   ASSERT_EQ(0, std::remove(p.path("beta.o").c_str()));
   expect_built(p, {"my src/beta.c", "link my module.zrv"});
   // A flag on the command line changes every command; an override of the C flags the C ones.
-  // gfortran says what it read only when it preprocesses, which a definition could change: its
-  // sources are never skipped then.
   expect_built(p, every_command, {}, {"-DEXTRA=1"});
-  expect_built(p, {"consts.f90", "user.f90", "lone.f90", "link my module.zrv"}, {},
-               {"-DEXTRA=1"});
+  expect_built(p, {}, {}, {"-DEXTRA=1"});
   expect_built(p, every_command);
   expect_built(p, {"my src/alpha.c", "my src/beta.c", "link my module.zrv"},
                {"XTRA_CFLAGS=-Wall"});
@@ -257,24 +257,35 @@ TEST_P(IncrementalToolchain, ADamagedRecordRebuildsEverything) {
   expect_built(p, {});
 }
 
-// The files a build makes here.
-const std::vector<std::string> made_files = {"consts.o",      "user.o",  "lone.o",
-                                             "alpha.o",       "beta.o",  "gamma.o",
-                                             "consts.mod",    "my module.zrv", record_name};
-
 // The module is the one a clean build makes, byte for byte. The clean build runs in the same
-// directory (the debugging information names it), with the incremental build's files set
-// aside and put back afterwards, times and all.
+// directory (the debugging information names it), made afresh with the sources alone while the
+// incremental build's directory is set aside whole, so that none of its files is touched.
+void expect_clean_build_at_the_same_path(const std::string& root,
+                                         const std::vector<std::string>& sources,
+                                         const std::string& product,
+                                         const std::function<process_result()>& clean_build,
+                                         const std::string& after) {
+  const std::string module = read_file(root + "/" + product);
+  const std::string kept = root + ".kept";
+  ASSERT_EQ(0, std::rename(root.c_str(), kept.c_str()));
+  ASSERT_EQ(0, mkdir(root.c_str(), 0755));
+  for (const std::string& name : sources) {
+    const std::string::size_type slash = name.rfind('/');
+    if (slash != std::string::npos) mkdir((root + "/" + name.substr(0, slash)).c_str(), 0755);
+    write_file(root + "/" + name, read_file(kept + "/" + name));
+  }
+  const process_result clean = clean_build();
+  EXPECT_EQ(0, clean.status) << clean.err;
+  EXPECT_TRUE(module == read_file(root + "/" + product)) << after;
+  ASSERT_EQ(0, std::system(("rm -rf '" + root + "'").c_str()));
+  ASSERT_EQ(0, std::rename(kept.c_str(), root.c_str()));
+}
+
 void expect_module_of_a_clean_build(const project& p, const std::string& after) {
-  const std::string module = read_file(p.path("my module.zrv"));
-  mkdir(p.path("kept").c_str(), 0755);
-  for (const std::string& file : made_files)
-    ASSERT_EQ(0, std::rename(p.path(file).c_str(), p.path("kept/" + file).c_str())) << file;
-  const process_result clean = p.build({}, {}, false);
-  ASSERT_EQ(0, clean.status) << clean.err;
-  EXPECT_TRUE(module == read_file(p.path("my module.zrv"))) << after;
-  for (const std::string& file : made_files)
-    ASSERT_EQ(0, std::rename(p.path("kept/" + file).c_str(), p.path(file).c_str())) << file;
+  std::vector<std::string> sources;
+  for (const auto& source : project_sources) sources.push_back(source.name);
+  expect_clean_build_at_the_same_path(
+      p.dir.root, sources, "my module.zrv", [&p]() { return p.build({}, {}, false); }, after);
 }
 
 const std::vector<std::pair<std::string, std::string>> edit_sequence = {
@@ -330,6 +341,113 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
         ASSERT_EQ(0, again.status) << again.err;
         EXPECT_TRUE(commands_run(again.out).empty()) << again.out;
       });
+}
+
+// Edits that leave a file's size and modification time as they were: the content changed and
+// the time set back, and a header that is a link pointed at another file of the same size and
+// time. Each rebuilds what reads it, and the module is the clean build's.
+TEST_P(IncrementalToolchain, RestoredTimesAndRetargetedLinksShow) {
+  project p(GetParam());
+  write_file(p.path("my src/other one.h"), "#define OTHER_VALUE 5\n");
+  write_file(p.path("my src/other two.h"), "#define OTHER_VALUE 6\n");
+  struct timespec times[2] = {{1600000000, 123}, {1600000000, 123}};
+  for (const char* name : {"my src/other one.h", "my src/other two.h"})
+    ASSERT_EQ(0, utimensat(AT_FDCWD, p.path(name).c_str(), times, 0));
+  ASSERT_EQ(0, std::remove(p.path("my src/other.h").c_str()));
+  ASSERT_EQ(0, symlink("other one.h", p.path("my src/other.h").c_str()));
+  expect_built(p, every_command);
+  ASSERT_EQ(0, std::remove(p.path("my src/other.h").c_str()));
+  ASSERT_EQ(0, symlink("other two.h", p.path("my src/other.h").c_str()));
+  expect_built(p, {"my src/beta.c", "link my module.zrv"});
+  expect_module_of_a_clean_build(p, "after the link was pointed elsewhere");
+  // Same size, the old time put back.
+  struct stat before {};
+  ASSERT_EQ(0, stat(p.path("my src/alpha.c").c_str(), &before));
+  const std::string same_size =
+      "#include \"shared.h\"\nint alpha(void){return shared_value()+1;} \n";
+  ASSERT_EQ(static_cast<std::size_t>(before.st_size), same_size.size());
+  write_file(p.path("my src/alpha.c"), same_size);
+  struct timespec old_times[2] = {before.st_mtim, before.st_mtim};
+  ASSERT_EQ(0, utimensat(AT_FDCWD, p.path("my src/alpha.c").c_str(), old_times, 0));
+  expect_built(p, {"my src/alpha.c", "link my module.zrv"});
+  expect_built(p, {});
+}
+
+// The environment that changes what the compilers read is part of each command's record.
+TEST_P(IncrementalToolchain, TheToolEnvironmentIsRecorded) {
+  project p(GetParam());
+  mkdir(p.path("inc1").c_str(), 0755);
+  edit(p.path("inc1/extra.h"), "#define EXTRA_VALUE 1\n");
+  expect_built(p, every_command);
+  const process_result set = p.build({"CPATH=" + p.path("inc1")});
+  ASSERT_EQ(0, set.status) << set.err;
+  EXPECT_EQ(as_set(every_command), as_set(commands_run(set.out))) << set.out;
+  EXPECT_NE(std::string::npos, set.out.find("zrvbuild: compiling my src/alpha.c: CPATH changed\n"))
+      << set.out;
+  expect_built(p, {}, {"CPATH=" + p.path("inc1")});
+  expect_built(p, every_command, {"CPATH=" + p.path("inc1"), "SOURCE_DATE_EPOCH=1"});
+  expect_built(p, every_command);
+  expect_built(p, {});
+}
+
+// Plain Fortran is compiled as a clean build compiles it, never preprocessed: a comment
+// holding "/*", a continued string holding a predefined macro's name and a comment line holding
+// "__" keep their meaning, and zrvbuild's own scan says what such a source reads (the files of
+// its include lines, found beside it or in each -I directory, and the module files it uses).
+TEST_P(IncrementalToolchain, PlainFortranKeepsItsMeaning) {
+  scratch_dir dir;
+  mkdir(dir.path("inc").c_str(), 0755);
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"inc/sizes.inc", "      integer, parameter :: width = 3\n"},
+      {"comments.f90",
+       "subroutine comments(x)\n  ! reads data/*.txt\n  character(len=40) :: x\n"
+       "  x = 'word _LP64 &\n      &more __LINE__'\nend subroutine\n"},
+      {"xerbla.f",
+       "      subroutine xerbla(n)\n*     __func__ names the caller in C\n"
+       "      include 'sizes.inc'\n      integer n\n      n = n + width\n      end\n"},
+      {"shapes.f90", "module shapes\n  integer, parameter :: corners = 4\nend module\n"},
+      {"shape_user.f90",
+       "subroutine shape_user(x)\n  use shapes\n  integer :: x\n  x = corners\nend subroutine\n"},
+  };
+  for (const auto& [name, text] : sources) edit(dir.path(name), text);
+  const auto build = [&](const std::vector<std::string>& extra, bool incremental) {
+    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+    if (std::string(build_constants::configuration) == "standard") {
+      argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
+              ZRVBUILD_EXE, "-v"};
+    }
+    for (const char* word :
+         {"shapes.f90", "shape_user.f90", "comments.f90", "xerbla.f", "-Iinc", "-o", "plain"})
+      argv.push_back(word);
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
+                                            std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME,
+                                            std::string("ZRVBUILD_JOBS=") + GetParam()};
+    if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
+    return run_program(argv, environment, dir.root);
+  };
+  const auto expect_run = [&](const std::vector<std::string>& expected,
+                              const std::vector<std::string>& extra) {
+    const process_result result = build(extra, true);
+    ASSERT_EQ(0, result.status) << result.out << result.err;
+    EXPECT_EQ(as_set(expected), as_set(commands_run(result.out))) << result.out;
+    EXPECT_EQ(std::string::npos, result.out.find("-cpp")) << result.out;
+    std::vector<std::string> names;
+    for (const auto& source : sources) names.push_back(source.first);
+    expect_clean_build_at_the_same_path(
+        dir.root, names, "plain.zrv", [&]() { return build(extra, false); }, result.out);
+  };
+  const std::vector<std::string> all = {"shape_user.f90", "comments.f90", "xerbla.f",
+                                        "shapes.f90", "link plain.zrv"};
+  expect_run(all, {});
+  expect_run({}, {});
+  edit(dir.path("inc/sizes.inc"), "      integer, parameter :: width = 5\n");
+  expect_run({"xerbla.f", "link plain.zrv"}, {});
+  edit(dir.path("shapes.f90"), "module shapes\n  integer, parameter :: corners = 6\nend module\n");
+  expect_run({"shapes.f90", "shape_user.f90", "link plain.zrv"}, {});
+  // A definition on the command line no longer keeps plain Fortran from being skipped.
+  expect_run(all, {"-DEXTRA=1"});
+  expect_run({}, {"-DEXTRA=1"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalToolchain, ::testing::Values("1", "4"),

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/meeting_tools.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -25,27 +26,36 @@ struct interval {
 };
 
 // A scratch directory with one fake tool under the names of every compiler and linker. The tool
-// logs "start OUT TIME" and "end OUT TIME" (OUT the operand of its last -o), sleeps for the
-// seconds in OUT.delay (0.3 by default), writes its source operand into OUT and exits with the
-// status in OUT.fail (0 by default).
+// logs "start OUT TIME PID" and "end OUT TIME PID" (OUT the operand of its last -o), sleeps for
+// the seconds in OUT.delay (0.3 by default), writes its source operand into OUT and exits with
+// the status in OUT.fail (0 by default). Commands that must run at once show it by the order of
+// the log's lines, at any speed, instead of sleeping: with a file "meet" holding "GROUP TOTAL"
+// the K-th command to start ends only once the (K rounded up to a multiple of GROUP)-th, or the
+// TOTAL-th, has started; with OUT.await holding another output, it ends only once that one has
+// started. Either waits two minutes at most.
 struct timed_tools {
   scratch_dir dir;
   std::vector<std::string> env;
 
   timed_tools() {
     mkdir(dir.path("bin").c_str(), 0755);
+    const std::string pid = "'\"$$\"'";  // awk text: the shell's process id
     const std::string body =
-        "log='" + dir.path("times.log") +
-        "'\n"
+        "log='" + dir.path("times.log") + "'; meet='" + dir.path("meet") + "'\n" +
         "out=; src=; prev=\n"
         "for a in \"$@\"; do if [ \"$prev\" = -o ]; then out=$a; fi;"
         " case $a in -*) ;; *) [ \"$prev\" = -o ] || src=$a;; esac; prev=$a; done\n"
-        "echo \"start $out $(date +%s%N)\" >> \"$log\"\n"
-        "delay=0.3; [ -f \"$out.delay\" ] && delay=$(cat \"$out.delay\")\n"
-        "sleep \"$delay\"\n"
+        "echo \"start $out $(date +%s%N) $$\" >> \"$log\"\n"
+        "if [ -f \"$meet\" ]; then\n" +
+        wait_for_group_lines("\"$meet\"", "\"$log\"", "NF == 4", "$4 == " + pid) +
+        "elif [ -f \"$out.await\" ]; then\n" + wait_for_start_lines("\"$out.await\"", "\"$log\"") +
+        "else\n"
+        "  delay=0.3; [ -f \"$out.delay\" ] && delay=$(cat \"$out.delay\")\n"
+        "  sleep \"$delay\"\n"
+        "fi\n"
         "echo \"$src\" > \"$out\"\n"
         "status=0; [ -f \"$out.fail\" ] && status=$(cat \"$out.fail\")\n"
-        "echo \"end $out $(date +%s%N)\" >> \"$log\"\n"
+        "echo \"end $out $(date +%s%N) $$\" >> \"$log\"\n"
         "exit \"$status\"\n";
     for (const char* tool : {"fc", "cc", "cxx", "ld"})
       write_script(dir.path("bin/") + tool, body);
@@ -68,23 +78,32 @@ struct timed_tools {
     return run_zrvbuild(args, environment, dir.root);
   }
 
-  // The commands' intervals in the order they started.
+  // The commands' intervals in the order they started. A start or an end is its line's number
+  // in the log: every command writes its start before it waits and its end after, so the order
+  // of the lines is the order of the events.
   std::vector<interval> intervals() const {
     std::map<std::string, std::vector<std::size_t>> open;
     std::vector<interval> all;
     std::istringstream log(read_file(dir.path("times.log")));
-    std::string word, output;
-    long long time = 0;
-    while (log >> word >> output >> time) {
+    std::string line;
+    for (long long number = 0; std::getline(log, line); ++number) {
+      std::istringstream fields(line);
+      std::string word, output;
+      fields >> word >> output;
       if (word == "start") {
         open[output].push_back(all.size());
-        all.push_back({output, time, -1});
+        all.push_back({output, number, -1});
       } else if (!open[output].empty()) {
-        all[open[output].front()].end = time;
+        all[open[output].front()].end = number;
         open[output].erase(open[output].begin());
       }
     }
     return all;
+  }
+
+  // The compiles meet in groups (see the tool above).
+  void meet_in_groups(int group, int total) const {
+    write_file(dir.path("meet"), std::to_string(group) + " " + std::to_string(total));
   }
 };
 
@@ -95,7 +114,6 @@ std::size_t most_at_once(const std::vector<interval>& all) {
     events.push_back({one.start, 1});
     events.push_back({one.end, -1});
   }
-  // An end and a start at the same moment do not overlap.
   std::sort(events.begin(), events.end());
   int now = 0, most = 0;
   for (const auto& event : events)
@@ -118,6 +136,7 @@ TEST(JobsCli, NeverMoreThanNAtOnce) {
   for (int jobs : {2, 3}) {
     timed_tools tools;
     tools.touch(six_sources);
+    tools.meet_in_groups(jobs, 6);
     process_result r = tools.run(six_sources, {"ZRVBUILD_JOBS=" + std::to_string(jobs)});
     ASSERT_EQ(0, r.status) << r.err;
     EXPECT_EQ("", r.out);
@@ -257,6 +276,7 @@ TEST(JobsCli, FifoJobserverBoundsTheJobs) {
   const int fd = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(2, write(fd, "++", 2));
+  tools.meet_in_groups(3, 6);
   process_result r =
       tools.run(six_sources, {"ZRVBUILD_JOBS=6", "MAKEFLAGS=-j3 --jobserver-auth=fifo:" + fifo});
   ASSERT_EQ(0, r.status) << r.err;
@@ -275,7 +295,7 @@ TEST(JobsCli, OneTokenKeepsTwoJobsRunning) {
   timed_tools tools;
   tools.touch({"a.c", "b.c", "c.c"});
   write_file(tools.dir.path("a.o.delay"), "0.1");
-  write_file(tools.dir.path("b.o.delay"), "2");
+  write_file(tools.dir.path("b.o.await"), "c.o");
   write_file(tools.dir.path("c.o.delay"), "0.1");
   const std::string fifo = tools.dir.path("jobserver");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
@@ -301,6 +321,7 @@ TEST(JobsCli, UnusableJobserverIsIgnored) {
                                 "-j4 --jobserver-auth=57,58", "-j4 --jobserver-auth=0,1"}) {
     timed_tools tools;
     tools.touch(six_sources);
+    tools.meet_in_groups(2, 6);
     process_result r =
         tools.run(six_sources, {"ZRVBUILD_JOBS=2", std::string("MAKEFLAGS=") + makeflags});
     ASSERT_EQ(0, r.status) << makeflags << r.err;
@@ -318,7 +339,9 @@ TEST(JobsCli, MakeJobserverBoundsTheJobs) {
   std::string sources;
   for (const std::string& source : six_sources)
     sources += " " + source;
-  // Two other recipes keep make's -j3 busy beside zrvbuild for a while.
+  // Two other recipes keep make's -j3 busy beside zrvbuild for a while; zrvbuild's compiles
+  // meet in threes, which they can only once those have ended and given their tokens back.
+  tools.meet_in_groups(3, 6);
   write_file(tools.dir.path("Makefile"),
              "all: build side1 side2\n"
              "build:\n"

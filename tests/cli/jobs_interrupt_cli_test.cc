@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,11 +59,11 @@ struct JobsInterruptCli : ::testing::Test {
 }  // namespace
 
 TEST_F(JobsInterruptCli, NothingStartsAfterTheSignal) {
-  // Each command logs its start, takes half a second and logs its end.
+  // Each command logs its start, takes three seconds and logs its end.
   const std::string compiler = tools + "/cc";
   write_script(compiler, R"sh(for word; do case $word in *.c) source=$word ;; esac; done
 echo "start $source" >> "$TOOLS/log"
-sleep 0.5
+sleep 3
 echo "end $source" >> "$TOOLS/log"
 echo "x.o: $source"
 )sh");
@@ -91,7 +92,17 @@ echo "x.o: $source"
     for (const auto& name : entries_of(work))
       std::filesystem::remove(work + "/" + name);
     started_program program = start(c.args, compiler);
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    // The signal comes once both first commands have started, however slowly they start.
+    for (int waited = 0; waited < 1200; ++waited) {
+      std::ifstream log(tools + "/log");
+      std::string line;
+      int started = 0;
+      while (std::getline(log, line))
+        started += line.compare(0, 6, "start ") == 0;
+      if (started >= 2)
+        break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     kill(c.to_the_group ? -program.pid : program.pid, c.signal_number);
     process_result r = wait_program(program);
     EXPECT_EQ(c.signal_number, r.signal) << r.status << r.err;

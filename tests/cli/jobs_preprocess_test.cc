@@ -1,5 +1,5 @@
 // The module scan of parallel Fortran jobs through the real program, with a fake compiler: which
-// sources are preprocessed and with what command, the order read from the preprocessed text, the
+// sources are preprocessed (those the preprocessor can change) and with what command, the order read from the preprocessed text, the
 // conservative rule after a failing preprocess or a missing include, the private capture files,
 // the bound on commands at once, and the sequential and dry runs that preprocess nothing.
 #include <dirent.h>
@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/meeting_tools.h"
 #include "support/process.h"
 #include "support/scratch.h"
 #include "support/tools.h"
@@ -30,11 +31,14 @@ struct interval {
 
 // A scratch directory with a fake Fortran compiler "fc". With -E it logs its arguments to
 // preprocess.log, where its standard output goes (and that directory's mode) to captures.log,
-// "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s (or the seconds in E.delay),
-// prints SRC.pp (or SRC when
+// "start E:SRC TIME" and "end E:SRC TIME" to times.log, sleeps 0.2 s (or the seconds in E.delay;
+// or, with E.meet holding "GROUP TOTAL", waits until the (K rounded up to a multiple of GROUP)-th
+// or the TOTAL-th preprocess has started, K its own place among them), prints SRC.pp (or SRC when
 // there is none), complains on standard error and exits with the status in SRC.ppfail (0 by
 // default). Otherwise it is a compile: "start OUT TIME" and "end OUT TIME", a sleep of 0.3 s,
-// SRC written into OUT.
+// SRC written into OUT; with OUT.await naming another output, instead of the sleep a wait (two
+// minutes at most) until that one has started, so that two compiles that run side by side show
+// it by the order of the log's lines, at any speed.
 struct fake_fortran {
   scratch_dir dir;
   std::vector<std::string> env;
@@ -55,15 +59,22 @@ struct fake_fortran {
         "  echo \"$capture $(stat -c %a \"${capture%/*}\")\" >> captures.log\n"
         "  echo \"start E:$src $(date +%s%N)\" >> times.log\n"
         "  echo 'fc: a warning the compile gives again' >&2\n"
-        "  delay=0.2; [ -f E.delay ] && delay=$(cat E.delay)\n"
-        "  sleep \"$delay\"\n"
+        "  if [ -f E.meet ]; then\n" +
+        wait_for_group_lines("E.meet", "times.log", "$2 ~ /^E:/", "$2 == \"E:'\"$src\"'\"") +
+        "  else\n"
+        "    delay=0.2; [ -f E.delay ] && delay=$(cat E.delay)\n"
+        "    sleep \"$delay\"\n"
+        "  fi\n"
         "  if [ -f \"$src.pp\" ]; then cat \"$src.pp\"; else cat \"$src\"; fi\n"
         "  status=0; [ -f \"$src.ppfail\" ] && status=$(cat \"$src.ppfail\")\n"
         "  echo \"end E:$src $(date +%s%N)\" >> times.log\n"
         "  exit \"$status\"\n"
         "fi\n"
         "echo \"start $out $(date +%s%N)\" >> times.log\n"
-        "sleep 0.3\n"
+        "if [ -f \"$out.await\" ]; then\n" + wait_for_start_lines("\"$out.await\"", "times.log") +
+        "else\n"
+        "  sleep 0.3\n"
+        "fi\n"
         "echo \"$src\" > \"$out\"\n"
         "echo \"end $out $(date +%s%N)\" >> times.log\n";
     write_script(dir.path("bin/fc"), body);
@@ -96,16 +107,20 @@ struct fake_fortran {
     return lines;
   }
 
+  // A start or an end is its line's number in the log: each command writes its start before it
+  // waits and its end after, so the order of the lines is the order of the events.
   std::map<std::string, interval> intervals() const {
     std::map<std::string, interval> all;
     std::istringstream log(read_file(dir.path("times.log")));
-    std::string word, name;
-    long long time = 0;
-    while (log >> word >> name >> time)
-      (word == "start" ? all[name].start : all[name].end) = time;
+    std::string word, name, time;
+    for (long long number = 0; log >> word >> name >> time; ++number)
+      (word == "start" ? all[name].start : all[name].end) = number;
     return all;
   }
 };
+
+// A text with a directive, so that the module scan runs the preprocessor on it.
+const char* const directive_text = "#define ONE 1\n      X = ONE\n";
 
 std::vector<std::string> words_of(const std::string& text) {
   std::istringstream in(text);
@@ -152,8 +167,10 @@ TEST(JobsPreprocess, TheCompileCommandWithMinusEForPreprocessedSourcesOnly) {
     std::vector<std::string> flags;
     std::vector<std::string> preprocessed;
   } cases[] = {
-      {"by the name", {}, {"a.F", "b.F90", "sub/e.F"}},
-      {"-cpp", {"-cpp"}, {"a.F", "b.F90", "c.f90", "d.f", "sub/e.F"}},
+      // b.F90 and c.f90 name no macro (x is not X) and hold no directive: the preprocessor
+      // cannot change them, so they are read as they stand.
+      {"by the name", {}, {"a.F", "sub/e.F"}},
+      {"-cpp", {"-cpp"}, {"a.F", "d.f", "sub/e.F"}},
       {"-nocpp after -cpp", {"-cpp", "-nocpp"}, {}},
   };
   for (const auto& c : cases) {
@@ -197,6 +214,40 @@ TEST(JobsPreprocess, TheCompileCommandWithMinusEForPreprocessedSourcesOnly) {
   }
 }
 
+TEST(JobsPreprocess, OnlyWhereThePreprocessorCanChangeTheScan) {
+  fake_fortran fortran;
+  const struct {
+    const char* source;
+    const char* text;
+    bool preprocessed;
+  } cases[] = {
+      {"plain.F", "      SUBROUTINE P\n      USE M\n      END\n", false},
+      {"comment.F", "*>  e.g. __func__\n      SUBROUTINE Q\n      END\n", false},
+      {"free.F90", "module m\n! _LP64 in a comment\nend module\n", false},
+      {"directive.F90", "#ifdef Y\nuse m\n#endif\n", true},
+      {"predefined.F90", "use m\nx = _LP64\n", true},
+      {"defined.F", "      USE DEF\n", true},
+      {"c_comment.F90", "! reads data/*.txt\nuse m\n", true},
+      {"splice.F90", "x = 1 \\\nuse m\n", true},
+  };
+  std::vector<std::string> args = {"-c", "-DDEF=m"};
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    fortran.write({{c.source, c.text}});
+    args.push_back(c.source);
+    if (c.preprocessed)
+      expected.push_back(c.source);
+  }
+  const process_result r = fortran.run(args, {"ZRVBUILD_JOBS=2"});
+  ASSERT_EQ(0, r.status) << r.err;
+  std::vector<std::string> logged;
+  for (const std::string& line : fortran.lines_of("preprocess.log"))
+    logged.push_back(words_of(line).back());
+  std::sort(logged.begin(), logged.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, logged);
+}
+
 TEST(JobsPreprocess, SequentialAndDryRunsPreprocessNothing) {
   fake_fortran fortran;
   fortran.write({{"u.F90", "#ifdef X\nuse m\n#endif\n"}, {"m.F", "      MODULE M\n      END\n"}});
@@ -229,7 +280,8 @@ TEST(JobsPreprocess, OrderFromThePreprocessedText) {
                  {"p.F90", "#ifdef Z\n#endif\nsubroutine p\nend\n"},
                  {"p.F90.pp", "# 1 \"p.F90\"\n\n\nsubroutine p\nend\n"},
                  {"m.F90", "#define NAME m\nmodule NAME\nend module\n"},
-                 {"m.F90.pp", "# 1 \"m.F90\"\n\nmodule m\nend module\n"}});
+                 {"m.F90.pp", "# 1 \"m.F90\"\n\nmodule m\nend module\n"},
+                 {"m.o.await", "p.o"}});
   const process_result r = fortran.run({"-c", "u.F90", "p.F90", "m.F90"}, {"ZRVBUILD_JOBS=3"});
   ASSERT_EQ(0, r.status) << r.err;
   std::map<std::string, interval> all = fortran.intervals();
@@ -311,6 +363,7 @@ TEST(JobsPreprocess, ConservativeWhereTheTextSaysTooLittle) {
   for (const auto& c : cases) {
     fake_fortran fortran;
     fortran.write(c.files);
+    fortran.write({{c.awaited + ".await", c.free}});
     ASSERT_EQ(0, mkfifo(fortran.dir.path("fifo.inc").c_str(), 0600));
     const process_result r = fortran.run(c.args, {"ZRVBUILD_JOBS=3"});
     ASSERT_EQ(0, r.status) << c.name << r.err;
@@ -322,7 +375,7 @@ TEST(JobsPreprocess, ConservativeWhereTheTextSaysTooLittle) {
 
 TEST(JobsPreprocess, OutputCapturedInAPrivateDirectoryAndRemoved) {
   fake_fortran fortran;
-  fortran.write({{"a.F", "      X = 1\n"}, {"b.F90", "x = 1\n"}, {"c.F90", "x = 1\n"}});
+  fortran.write({{"a.F", directive_text}, {"b.F90", directive_text}, {"c.F90", directive_text}});
   const process_result r = fortran.run({"-c", "a.F", "b.F90", "c.F90"}, {"ZRVBUILD_JOBS=2"});
   ASSERT_EQ(0, r.status) << r.err;
   const std::vector<std::string> captures = fortran.lines_of("captures.log");
@@ -338,9 +391,10 @@ TEST(JobsPreprocess, JobserverAndJobCountBoundThePreprocesses) {
   fake_fortran fortran;
   std::vector<std::string> args = {"-c"};
   for (const char* source : {"a.F", "b.F", "c.F", "d.F", "e.F", "f.F"}) {
-    fortran.write({{source, "      X = 1\n"}});
+    fortran.write({{source, directive_text}});
     args.push_back(source);
   }
+  fortran.write({{"E.meet", "2 6"}});
   const std::string fifo = fortran.dir.path("jobserver");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
   const int fd = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
@@ -380,18 +434,26 @@ TEST(JobsPreprocess, InterruptedWhilePreprocessing) {
   };
   for (const auto& c : cases) {
     fake_fortran fortran;
-    fortran.write({{"E.delay", "1"},
-                   {"a.F", "      X = 1\n"},
-                   {"b.F", "      X = 1\n"},
-                   {"c.F", "      X = 1\n"},
-                   {"d.F", "      X = 1\n"}});
+    fortran.write({{"E.delay", "3"},
+                   {"a.F", directive_text},
+                   {"b.F", directive_text},
+                   {"c.F", directive_text},
+                   {"d.F", directive_text}});
     std::vector<std::string> env = fortran.env;
     env.push_back("ZRVBUILD_JOBS=2");
     for (const std::string& entry : sanitizer_environment())
       env.push_back(entry);
     started_program program =
         start_program({ZRVBUILD_EXE, "-c", "a.F", "b.F", "c.F", "d.F"}, env, fortran.dir.root);
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // The signal comes once the first two preprocesses have started, however slowly they start.
+    const auto preprocesses_started = [&fortran] {
+      std::size_t count = 0;
+      for (const std::string& line : fortran.lines_of("times.log"))
+        count += line.compare(0, 8, "start E:") == 0;
+      return count;
+    };
+    for (int waited = 0; waited < 1200 && preprocesses_started() < 2; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(c.to_the_group ? -program.pid : program.pid, c.signal_number);
     const process_result r = wait_program(program);
     EXPECT_EQ(c.signal_number, r.signal) << r.status << r.err;

@@ -17,30 +17,31 @@ namespace {
 
 const std::vector<std::string> settings = {"CC=fakecc", "CXX=fakecc", "DL_LD=fakeld"};
 
-struct event {
-  long long time;
-  int change;  // +1 at a start, -1 at an end
-};
-
-// The most commands at once in a times log, and the time of the last end.
+// The most commands at once in a times log, counted in the order of its lines (each tool appends
+// its start before it waits and its end after), and the ticks of the last end.
 std::size_t most_at_once(const std::string& times, long long& last_end) {
-  std::vector<event> events;
   std::istringstream log(times);
-  std::string word, output;
-  long long time = 0;
-  last_end = 0;
-  while (log >> word >> output >> time) {
-    events.push_back({time, word == "start" ? 1 : -1});
-    if (word == "end")
-      last_end = std::max(last_end, time);
-  }
-  std::sort(events.begin(), events.end(), [](const event& a, const event& b) {
-    return a.time != b.time ? a.time < b.time : a.change < b.change;
-  });
+  std::string line;
   int now = 0, most = 0;
-  for (const event& e : events)
-    most = std::max(most, now += e.change);
+  last_end = 0;
+  while (std::getline(log, line)) {
+    std::istringstream fields(line);
+    std::string word, output;
+    long long ticks = 0;
+    fields >> word >> output >> ticks;
+    if (word == "start") {
+      most = std::max(most, ++now);
+    } else if (word == "end") {
+      --now;
+      last_end = std::max(last_end, ticks);
+    }
+  }
   return static_cast<std::size_t>(most);
+}
+
+// The fake compiler's commands meet in groups of N: they show N at once by order, at any speed.
+void meet_in_groups(const std::string& dir, int group, int total) {
+  write_file(dir + "\\fakecc.meet", std::to_string(group) + " " + std::to_string(total));
 }
 
 }  // namespace
@@ -49,7 +50,7 @@ TEST(Win32Jobs, NeverMoreThanNAtOnceAndTheLinkLast) {
   scratch_dir dir;
   install_fake_tool(dir.root, "fakecc", 0);
   install_fake_tool(dir.root, "fakeld", 0);
-  write_file(dir.root + "\\fakecc.delay", "400");
+  meet_in_groups(dir.root, 2, 5);
   write_file(dir.root + "\\fakeld.delay", "0");
   std::vector<std::string> env = settings;
   env.push_back("ZRVBUILD_JOBS=2");
@@ -60,9 +61,10 @@ TEST(Win32Jobs, NeverMoreThanNAtOnceAndTheLinkLast) {
   EXPECT_EQ(2u, most_at_once(read_file(dir.root + "\\fakecc.times"), last_compile_end));
   const std::string link_times = read_file(dir.root + "\\fakeld.times");
   ASSERT_EQ(1u, most_at_once(link_times, link_end)) << link_times;
+  std::istringstream link_start_line(link_times);
+  std::string word, output;
   long long link_start = 0;
-  std::istringstream(link_times.substr(link_times.rfind(' ', link_times.find('\n')) + 1)) >>
-      link_start;
+  link_start_line >> word >> output >> link_start;
   EXPECT_LE(last_compile_end, link_start);
   const std::string compiled = read_file(dir.root + "\\fakecc.log");
   std::size_t commands = 0;
@@ -101,7 +103,7 @@ TEST(Win32Jobs, DependencyFilesAsInSequence) {
   for (const char* jobs : {"ZRVBUILD_JOBS=1", "ZRVBUILD_JOBS=2"}) {
     scratch_dir dir;
     install_fake_tool(dir.root, "fakecc", 0, "obj/x.o: x.c \\\r\n  x.h\r\n");
-    write_file(dir.root + "\\fakecc.delay", "300");
+    if (jobs[14] == '2') meet_in_groups(dir.root, 2, 2);
     std::vector<std::string> env = settings;
     env.push_back(jobs);
     process_result run = run_zrvbuild({"-M", "a.c", "b.cc"}, env, dir.root);
@@ -127,7 +129,7 @@ TEST(Win32Jobs, SemaphoreJobserverBoundsTheJobs) {
   ASSERT_NE(nullptr, semaphore);
   scratch_dir dir;
   install_fake_tool(dir.root, "fakecc", 0);
-  write_file(dir.root + "\\fakecc.delay", "300");
+  meet_in_groups(dir.root, 2, 4);
   std::vector<std::string> env = settings;
   env.push_back("ZRVBUILD_JOBS=4");
   env.push_back("MAKEFLAGS=-j2 --jobserver-auth=" + name);

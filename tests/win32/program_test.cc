@@ -199,7 +199,7 @@ TEST(Win32Program, DryRunsQuoteEveryNameWithABlank) {
       {{"-n", "-s", "a.c", "-o", "C:\\Jane Doe\\m"}, "\r\nstrip \"C:\\Jane Doe\\m.zrv\"\r\n"},
       {{"-n", "--link-stand-alone", "a.c", "-o", "my p"},
        " -o \"my p\"  a.o   -Llib -lzrvinterp -lzorvan "},
-      {{"-n", "--link-stand-alone", "-s", "a.c", "-o", "my p"}, "\r\nstrip \"my p\"\r\n"},
+      {{"-n", "--link-stand-alone", "-s", "a.c", "-o", "my p"}, "\r\nstrip \"my p.exe\"\r\n"},
       {{"-n", "-c", "-idirafter", "C:\\Jane Doe\\inc", "a.c"},
        " -idirafter \"C:\\Jane Doe\\inc\"  a.c -o a.o\r\n"},
       {{"-n", "-c", "-D\"A B\"", "a.c"}, "  -D\"A B\" a.c -o a.o\r\n"},

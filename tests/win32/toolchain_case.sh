@@ -145,10 +145,12 @@ case $case_name in
       '  const double values[] = {1, 2, 3, 4};' \
       '  std::printf("zorvan %s: mean %g\n", zorvan_version(), zorvan_mean(values, 4));' \
       '}' > prog.cc
-    zrvbuild --link-stand-alone -s prog.cc -o prog.exe
+    # The tool chain names the program prog.exe; the strip must name that file too.
+    zrvbuild --link-stand-alone -s prog.cc -o prog
     expect_status 0
     expect_file out ""
     expect_file err ""
+    [ ! -e prog ] || fail "a file named prog was written"
     "$target-objdump" -h prog.exe > sections
     ! grep -q '\.debug_' sections || fail "prog.exe was not stripped"
     run_windows prog.exe

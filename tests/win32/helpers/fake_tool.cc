@@ -3,10 +3,13 @@
 // NAME.log beside itself, writes the bytes of NAME.out there to standard output when that file
 // exists, and exits with the number in NAME.status (0 without that file). Like the GNU tools it
 // reads the arguments of an "@FILE" argument from FILE; like cmd.exe it refuses a command line
-// longer than 8,191 characters (status 99), which Wine's cmd.exe does not. With a file
-// NAME.delay holding milliseconds it also waits that long, and appends "start OUT TICKS" before
-// and "end OUT TICKS" after to NAME.times (OUT the operand of its last -o, or "-"), for tests of
-// jobs that run at once.
+// longer than 8,191 characters (status 99), which Wine's cmd.exe does not. For tests of jobs that
+// run at once, with a file NAME.delay holding milliseconds it also waits that long, and appends
+// "start OUT TICKS PID" before and "end OUT TICKS PID" after to NAME.times (OUT the operand of
+// its last -o, or "-"). With a file NAME.meet holding "GROUP TOTAL" it waits instead for the
+// others of its group: the K-th to start ends only once the (K rounded up to a multiple of
+// GROUP)-th, or the TOTAL-th, has started, so a group that runs at once shows so by the order of
+// the lines, however slowly the processes start; it waits two minutes at most.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -72,8 +75,42 @@ void append_whole(const std::string& path, const std::string& text) {
 void append_time(const std::string& path, const char* event, const std::string& output) {
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
-  append_whole(path,
-               std::string(event) + " " + output + " " + std::to_string(now.QuadPart) + "\n");
+  append_whole(path, std::string(event) + " " + output + " " + std::to_string(now.QuadPart) + " " +
+                         std::to_string(GetCurrentProcessId()) + "\n");
+}
+
+// This process's place among the starts in a times log (1 for the first), and how many started.
+void count_starts(const std::string& times, int& place, int& started) {
+  const std::string pid = std::to_string(GetCurrentProcessId());
+  place = 0;
+  started = 0;
+  std::size_t at = 0;
+  while (at < times.size()) {
+    std::size_t end = times.find('\n', at);
+    if (end == std::string::npos) break;  // a line still being written
+    const std::string line = times.substr(at, end - at);
+    at = end + 1;
+    if (line.compare(0, 6, "start ") != 0) continue;
+    ++started;
+    if (place == 0 && line.size() > pid.size() &&
+        line.compare(line.size() - pid.size() - 1, std::string::npos, " " + pid) == 0) {
+      place = started;
+    }
+  }
+}
+
+// Waits until the last of this process's group has started (see the head of this file).
+void meet_group(const std::string& times_path, int group, int total) {
+  const DWORD longest_wait_ms = 120000;
+  const DWORD started_waiting = GetTickCount();
+  for (;;) {
+    int place = 0, started = 0;
+    count_starts(file_text(times_path), place, started);
+    int awaited = (place + group - 1) / group * group;
+    if (awaited > total) awaited = total;
+    if (started >= awaited || GetTickCount() - started_waiting > longest_wait_ms) return;
+    Sleep(20);
+  }
 }
 
 }  // namespace
@@ -94,7 +131,16 @@ int main(int argc, char** argv) {
     if (std::fscanf(file, "%d", &delay) != 1) delay = -1;
     std::fclose(file);
   }
-  if (delay >= 0) {
+  int group = 0, total = 0;
+  if (std::FILE* file = std::fopen((stem + ".meet").c_str(), "rb")) {
+    if (std::fscanf(file, "%d %d", &group, &total) != 2) group = 0;
+    std::fclose(file);
+  }
+  if (group > 0) {
+    append_time(stem + ".times", "start", output);
+    meet_group(stem + ".times", group, total);
+    append_time(stem + ".times", "end", output);
+  } else if (delay >= 0) {
     append_time(stem + ".times", "start", output);
     Sleep(static_cast<DWORD>(delay));
     append_time(stem + ".times", "end", output);
