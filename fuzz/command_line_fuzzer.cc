@@ -63,6 +63,17 @@ void require_accumulated(const std::string& text) {
   require(text.empty() || text[0] == ' ');
 }
 
+// A name that the shell gives back as the name, behind "./" where it would read as an option
+// or an argument file; a name quoted by its caller as exactly one word.
+void require_one_file_word(const std::string& name, const std::string& quoted) {
+  const std::vector<std::string> words = split_posix_words(quoted);
+  require(words.size() == 1);
+  if (is_pre_quoted_name(name, interpreter_kind::posix_shell))
+    return;
+  const bool shielded = !name.empty() && (name[0] == '-' || name[0] == '@');
+  require(words[0] == (shielded ? "./" + name : name));
+}
+
 void compose_compiles(source_language language, const std::vector<std::string>& sources,
                       const run_state& run) {
   for (const std::string& source : sources) {
@@ -70,10 +81,10 @@ void compose_compiles(source_language language, const std::vector<std::string>& 
     const std::string command =
         compose_compile_command(language, source, object, run, the_variable_table());
     // Every language ends with the source and object names as the shell gives them back.
-    const std::string quoted_source = quote_file_name(source, interpreter_kind::posix_shell);
-    const std::string quoted_object = quote_file_name(object, interpreter_kind::posix_shell);
-    require(split_posix_words(quoted_source) == std::vector<std::string>{source});
-    require(split_posix_words(quoted_object) == std::vector<std::string>{object});
+    const std::string quoted_source = quote_file_operand(source, interpreter_kind::posix_shell);
+    const std::string quoted_object = quote_file_operand(object, interpreter_kind::posix_shell);
+    require_one_file_word(source, quoted_source);
+    require_one_file_word(object, quoted_object);
     require(ends_with(command, " " + quoted_source + " -o " + quoted_object));
     if (language != source_language::fortran) {
       const std::string depend = compose_depend_command(language == source_language::cxx, source,
@@ -141,7 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                ? compose_stand_alone_link_command(run, the_variable_table())
                                : compose_module_link_command(run, the_variable_table());
   require(!link.empty());
-  const std::string stripped = strip_target(run, build_constants::default_executable_name);
+  const std::string stripped = strip_target(run, build_constants::default_executable_name,
+                                              build_constants::executable_suffix);
   if (!run.link_stand_alone)
     require(stripped == run.target_file);
   return 0;
