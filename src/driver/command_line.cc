@@ -10,6 +10,7 @@
 #include "build_constants.h"
 #include "config/variable_table.h"
 #include "driver/help_text.h"
+#include "platform/files.h"
 #include "platform/interpreter.h"
 #include "run/messages.h"
 #include "text/argument_files.h"
@@ -130,19 +131,6 @@ const option_form* match_option(const std::string& arg) {
   return nullptr;
 }
 
-// The whole content of a file, or false when it cannot be opened or read to its end (a
-// directory, for one).
-bool read_whole_file(const std::string& name, std::string& text) {
-  std::FILE* file = std::fopen(name.c_str(), "rb");
-  if (file == nullptr) return false;
-  char buffer[65536];
-  std::size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
-  const bool complete = std::ferror(file) == 0;
-  std::fclose(file);
-  return complete;
-}
-
 // A file that names itself, directly or through others, would be read without end: a run
 // reads this many argument files at most.
 const int most_argument_files = 1000;
@@ -158,8 +146,9 @@ bool insert_argument_file(const std::string& name, std::vector<std::string>& arg
     return false;
   }
   std::string text;
-  if (!read_whole_file(name, text)) {
-    print_error("unable to read arguments from " + name);
+  std::string reason;
+  if (!read_file_text(name, read_use::argument_file, text, reason)) {
+    print_error("unable to read arguments from " + name + ": " + reason);
     return false;
   }
   const std::vector<std::string> words = argument_file_words(text);

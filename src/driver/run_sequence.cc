@@ -152,7 +152,7 @@ int run_zrvbuild(int argc, const char* const* argv) {
   variable_table& table = the_variable_table();
   // A bad ZRVBUILD_PROGRESS ends the run before any command starts.
   if (setup_progress(run) != 0) return 1;
-  setup_command_log(job_count);
+  if (!setup_command_log(job_count)) return 1;
   setup_incremental(run, incremental);
   const int status = run_phases(run, table, job_count);
   finish_incremental();

@@ -109,6 +109,7 @@ int compile_phase(run_state& run, const std::vector<planned_command>& plan) {
     run.obj_files += step.object_entry;
     incremental_compile incremental = begin_incremental_compile(step);
     if (incremental.skip) continue;
+    if (incremental.refused) return 1;
     const int id = begin_command(step.kind, step.name);
     const int status = run_build_command(incremental.command, run.dry_run);
     end_incremental_compile(step, incremental, status);

@@ -4,7 +4,7 @@
 #include "platform/command_pipe.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
-#include "platform/pending_file.h"
+#include "platform/files.h"
 #include "platform/wrappers.h"
 #include "run/command_log.h"
 #include "run/long_commands.h"
@@ -16,19 +16,18 @@
 namespace {
 
 // Writes one line and its line end and flushes; false when any of it failed.
-bool write_line(std::FILE* file, const std::string& line) {
-  bool ok = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-  ok = std::fputc('\n', file) != EOF && ok;
-  return std::fflush(file) == 0 && ok;
+bool write_line(pending_file& file, const std::string& line) {
+  return write_pending_text(file, line) && write_pending_text(file, "\n") &&
+         flush_pending_file(file);
 }
 
 // Copies the pipe into the dependency file, one output line per read, and returns false when
 // the file could not be written in full. With no file the pipe is still read to its end.
-bool copy_rules(std::FILE* pipe, std::FILE* file, const std::string& dep_file) {
-  bool written = file != nullptr;
+bool copy_rules(std::FILE* pipe, pending_file& file) {
+  bool written = file.stream != nullptr;
   while (!std::feof(pipe)) {
     const std::string line = read_line(pipe);
-    if (written) written = write_line(file, rewrite_dependency_line(line, dep_file));
+    if (written) written = write_line(file, rewrite_dependency_line(line, file.final_path));
     // A read error without end of file would otherwise repeat for ever.
     if (std::ferror(pipe)) break;
   }
@@ -46,20 +45,20 @@ int write_dependency_rules(const planned_command& step) {
   }
   // Written under a temporary name and put in place whole: make never includes a cut file.
   pending_file file = open_pending_file(dep_file);
-  bool written = copy_rules(pipe, file.stream, dep_file);
+  bool written = copy_rules(pipe, file);
   const int raw_status = close_command_pipe(pipe);
   written = close_pending_file(file) && written;
   // The output of an interrupted command is never put in place.
   end_run_if_interrupted(raw_status);
   written = commit_pending_file(file) && written;
   const int status = decode_command_status(raw_status);
-  if (!written) print_error("unable to write dependency file " + dep_file);
+  if (!written) print_error(dependency_file_failure(file));
   if (status != 0) return status;
   return written ? 0 : 1;
 }
 
 int write_dependency_file(const planned_command& step) {
-  zorvan_unlink_wrapper(step.output.c_str());
+  remove_old_file(step.output);
   const int id = begin_command(step.kind, step.name);
   const int status = write_dependency_rules(step);
   end_command(id, status, step.command, 1);
@@ -138,6 +137,11 @@ int depend_phase(const run_state& run, variable_table& table) {
   return depend_phase(plan_dependencies(run, table));
 }
 
-bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file) {
-  return copy_rules(output, file, dep_file);
+bool copy_dependency_rules(std::FILE* output, pending_file& file) {
+  return copy_rules(output, file);
+}
+
+std::string dependency_file_failure(const pending_file& file) {
+  return "unable to write dependency file " + file.final_path +
+         (file.error.empty() ? "" : ": " + file.error);
 }

@@ -8,6 +8,7 @@
 
 #include "config/variable_table.h"
 #include "phases/command_plan.h"
+#include "platform/files.h"
 #include "run/run_state.h"
 
 // Reads one line; only a line feed ends it and it is not stored. Returns "" at end of file.
@@ -23,9 +24,12 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
                                    variable_table& table);
 
 // Copies a dependency command's output into the dependency file, one rewritten line per line
-// read, and returns false when the file could not be written in full. With no file the output
-// is still read to its end.
-bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file);
+// read, and returns false (file.error set) when the file could not be written in full. With no
+// file the output is still read to its end.
+bool copy_dependency_rules(std::FILE* output, pending_file& file);
+
+// The message for a dependency file that could not be written.
+std::string dependency_file_failure(const pending_file& file);
 
 // The dependency commands of the run in the order they run in sequence: every C source, then
 // every C++ source; each step's output is the dependency file.

@@ -3,8 +3,6 @@
 #include "phases/incremental.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <vector>
@@ -13,7 +11,7 @@
 #include "platform/file_facts.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
-#include "platform/pending_file.h"
+#include "platform/files.h"
 #include "platform/wrappers.h"
 #include "run/messages.h"
 #include "text/build_record.h"
@@ -30,6 +28,8 @@ bool record_changed = false;
 long long run_start = 0;
 std::string private_directory;  // holds the compilers' dependency output
 int private_directory_slot = -1;
+bool private_directory_refused = false;  // none could be made: said once, no compile runs
+bool record_unwritable = false;          // a write failed: said once, not tried again
 int dependency_files = 0;
 // The files this run's commands made, with their facts as each command ended: a later command
 // of the run that reads one (a module file, an object in the link) may trust it though it is
@@ -41,33 +41,23 @@ bool made_by_this_run(const std::string& name, const file_facts& facts) {
   return found != made_in_run.end() && same_file_facts(found->second, facts);
 }
 
-std::string read_whole_file(const std::string& path, bool& readable) {
-  std::ifstream file(path, std::ios::binary);
-  readable = static_cast<bool>(file);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 void tell(const std::string& line) {
   if (verbose) print_out_line("zrvbuild: " + line);
 }
 
 void write_record() {
-  if (!record_changed) return;
+  if (!record_changed || record_unwritable) return;
   record_changed = false;
   pending_file file = open_pending_file(build_record_name);
-  if (file.stream == nullptr) {
-    print_error(std::string("unable to write build record ") + build_record_name);
-    return;
-  }
-  const std::string text = build_record_text(record);
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.stream) == text.size();
-  if (!written) {
+  bool written = write_pending_text(file, build_record_text(record));
+  if (!written)
     discard_pending_file(file);
-    print_error(std::string("unable to write build record ") + build_record_name);
-    return;
-  }
-  if (!commit_pending_file(file))
-    print_error(std::string("unable to write build record ") + build_record_name);
+  else
+    written = commit_pending_file(file);
+  if (written) return;
+  record_unwritable = true;
+  print_error(std::string("unable to write build record ") + build_record_name + ": " +
+              file.error);
 }
 
 // Why output is not up to date ("" when it is), in the words -v shows.
@@ -105,15 +95,15 @@ std::string dependency_options(const planned_command& step) {
 bool scan_plain_fortran(const planned_command& step, std::vector<std::string>& made,
                         std::vector<std::string>& read) {
   const fortran_reading reading = reading_of(step);
-  bool readable = false;
-  const std::string text = read_whole_file(step.name, readable);
-  if (!readable) return false;
+  std::string text;
+  std::string reason;
+  if (!read_file_text(step.name, read_use::own_file, text, reason)) return false;
   read.push_back(step.name);
   fortran_scan scan = scan_fortran_text(text, reading.fixed_form, false);
   follow_includes(scan, step.name, reading, [&read](const std::string& path, std::string& body) {
     if (!read_file_facts(path).exists) return false;
-    bool whole = false;
-    body = read_whole_file(path, whole);
+    std::string reason;
+    const bool whole = read_file_text(path, read_use::own_file, body, reason);
     if (whole) read.push_back(path);
     return whole;
   });
@@ -143,12 +133,20 @@ bool scan_plain_fortran(const planned_command& step, std::vector<std::string>& m
   return true;
 }
 
+// A name for the compiler's list in the run's private directory, made with the first one; ""
+// when it cannot be made, which is said once.
 std::string new_dependency_file() {
-  if (private_directory.empty()) {
-    private_directory = make_private_temporary_directory();
-    if (private_directory.empty()) return "";
-    private_directory_slot = register_temporary(private_directory);
+  if (private_directory.empty() && !private_directory_refused) {
+    std::string failure;
+    private_directory = make_private_temporary_directory(failure);
+    if (private_directory.empty()) {
+      private_directory_refused = true;
+      print_error(failure);
+    } else {
+      private_directory_slot = register_temporary(private_directory);
+    }
   }
+  if (private_directory.empty()) return "";
   return private_directory + "/" + std::to_string(dependency_files++) + ".d";
 }
 
@@ -196,8 +194,15 @@ void setup_incremental(const run_state& run, bool requested) {
     const char* value = std::getenv(tool_environment_names[i]);
     if (value != nullptr) environment.emplace_back(tool_environment_names[i], value);
   }
-  bool readable = false;
-  const std::string text = read_whole_file(build_record_name, readable);
+  std::string text;
+  std::string reason;
+  const bool readable = read_file_text(build_record_name, read_use::own_file, text, reason);
+  // A record that is not there is a first run; one that cannot be read counts as none.
+  if (!readable && inspect_file(build_record_name).kind != file_kind::missing) {
+    print_error(std::string("unable to read build record ") + build_record_name + ": " + reason +
+                "; everything is rebuilt");
+    record_changed = true;
+  }
   if (readable && !parse_build_record(text, record)) {
     tell(std::string(build_record_name) + " cannot be read: everything is rebuilt");
     record_changed = true;
@@ -219,6 +224,11 @@ incremental_compile begin_incremental_compile(const planned_command& step) {
   if (record.erase(step.output) != 0) record_changed = true;
   const std::string options = dependency_options(step);
   if (!options.empty()) state.dependency_file = new_dependency_file();
+  // The compiler cannot be asked, and its command must not run without the list.
+  if (!options.empty() && state.dependency_file.empty()) {
+    state.refused = true;
+    return state;
+  }
   if (!state.dependency_file.empty()) {
     state.dependency_slot = register_temporary(state.dependency_file);
     state.command += options + quote_file_for_interpreter(state.dependency_file);
@@ -229,10 +239,11 @@ incremental_compile begin_incremental_compile(const planned_command& step) {
 
 void end_incremental_compile(const planned_command& step, incremental_compile& state,
                              int status) {
-  if (!active || state.skip) return;
-  bool readable = false;
-  const std::string text =
-      state.dependency_file.empty() ? "" : read_whole_file(state.dependency_file, readable);
+  if (!active || state.skip || state.refused) return;
+  std::string text;
+  std::string reason;
+  const bool readable = !state.dependency_file.empty() &&
+                        read_file_text(state.dependency_file, read_use::own_file, text, reason);
   drop_dependency_file(state);
   std::vector<std::string> targets;
   std::vector<std::string> prerequisites;

@@ -26,6 +26,9 @@ struct incremental_compile {
   int dependency_slot = -1;
   long long started = 0;  // on the file clock
   bool skip = false;
+  // No private temporary for the compiler's list could be made (said already): the compile
+  // does not run and fails.
+  bool refused = false;
 };
 
 // Called where the compile would start. Under -v says why it runs or is skipped.

@@ -18,7 +18,7 @@
 #include "phases/module_scan.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
-#include "platform/pending_file.h"
+#include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/wrappers.h"
 #include "run/command_log.h"
@@ -163,12 +163,12 @@ void start_job(schedule& plan, job& next) {
   const planned_command& step = *next.step;
   // As in sequence: the old dependency file goes before the command starts.
   if (next.depend)
-    zorvan_unlink_wrapper(step.output.c_str());
+    remove_old_file(step.output);
   // A compile that is up to date ends at once, as a success that ran nothing.
   if (!next.depend) {
     next.incremental = begin_incremental_compile(step);
-    if (next.incremental.skip) {
-      end_job(plan, next, 0);
+    if (next.incremental.skip || next.incremental.refused) {
+      end_job(plan, next, next.incremental.skip ? 0 : 1);
       return;
     }
   }
@@ -218,7 +218,7 @@ int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
   if (!interrupted) {
     file = open_pending_file(ended.step->output);
     if (output != nullptr) {
-      written = copy_dependency_rules(output, file.stream, ended.step->output);
+      written = copy_dependency_rules(output, file);
     } else {
       written = false;
     }
@@ -233,7 +233,7 @@ int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
   written = commit_pending_file(file) && written;
   const int status = decode_command_status(raw_status);
   if (!written)
-    print_error("unable to write dependency file " + ended.step->output);
+    print_error(dependency_file_failure(file));
   if (status != 0)
     return status;
   return written ? 0 : 1;

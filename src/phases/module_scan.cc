@@ -8,12 +8,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "phases/fortran_preprocessing.h"
+#include "platform/files.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/processes.h"
@@ -26,22 +25,10 @@ namespace {
 const int token_poll_milliseconds = 10;
 
 // Only a regular file is read: a fifo or a device named by an include would hold the run, or
-// never end.
+// never end. One that cannot be read makes the scan opaque; the compile reports it.
 bool read_whole_file(const std::string& path, std::string& text) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error))
-    return false;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr)
-    return false;
-  text.clear();
-  char buffer[1 << 16];
-  std::size_t count = 0;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-    text.append(buffer, count);
-  const bool read = std::ferror(file) == 0;
-  std::fclose(file);
-  return read;
+  std::string reason;
+  return read_file_text(path, read_use::own_file, text, reason);
 }
 
 fortran_scan scan_text(const std::string& text, const std::string& source,

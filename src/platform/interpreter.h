@@ -1,6 +1,6 @@
 // The platform's command interpreter as far as composed commands are concerned: how a file name
-// is written into a command, the longest command it takes, how the tools it starts split a
-// command into words, and the private temporary files that carry a command's lists instead.
+// is written into a command, the longest command it takes, and how the tools it starts split a
+// command into words.
 #pragma once
 
 #include <cstddef>
@@ -26,18 +26,3 @@ std::size_t command_interpreter_limit(const std::string& command);
 
 // The words the interpreter and the tool it starts make of a piece of a command.
 std::vector<std::string> split_interpreter_words(const std::string& text);
-
-// Creates a new file in the temporary directory that only this user may read, holding text.
-// Returns its name, or "" when it could not be created and written in full.
-std::string write_private_temporary_file(const std::string& text);
-
-// Removes a file made by write_private_temporary_file.
-void remove_private_temporary_file(const std::string& name);
-
-// Creates a new directory in the temporary directory that only this user may enter, for files
-// that commands write while the run waits for them. Returns its name, or "" when it could not be
-// created.
-std::string make_private_temporary_directory();
-
-// Removes a directory made by make_private_temporary_directory, once it is empty.
-void remove_private_temporary_directory(const std::string& name);

@@ -50,11 +50,6 @@ std::size_t environment_bytes() {
   return bytes;
 }
 
-std::string temporary_directory() {
-  const char* directory = getenv("TMPDIR");
-  return directory != nullptr && *directory != '\0' ? directory : "/tmp";
-}
-
 }  // namespace
 
 std::string quote_name_for_interpreter(const std::string& name) {
@@ -78,40 +73,4 @@ std::size_t command_interpreter_limit(const std::string& command) {
 
 std::vector<std::string> split_interpreter_words(const std::string& text) {
   return split_posix_words(text);
-}
-
-std::string write_private_temporary_file(const std::string& text) {
-  std::string name = temporary_directory() + "/zrvbuild-XXXXXX";
-  // mkstemp creates the file with mode 0600.
-  const int fd = mkstemp(&name[0]);
-  if (fd < 0)
-    return "";
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = write(fd, text.data() + written, text.size() - written);
-    if (count <= 0)
-      break;
-    written += static_cast<std::size_t>(count);
-  }
-  const bool closed = close(fd) == 0;
-  if (written == text.size() && closed)
-    return name;
-  unlink(name.c_str());
-  return "";
-}
-
-void remove_private_temporary_file(const std::string& name) {
-  unlink(name.c_str());
-}
-
-std::string make_private_temporary_directory() {
-  std::string name = temporary_directory() + "/zrvbuild-XXXXXX";
-  // mkdtemp creates the directory with mode 0700, under a name no file had.
-  if (mkdtemp(&name[0]) == nullptr)
-    return "";
-  return name;
-}
-
-void remove_private_temporary_directory(const std::string& name) {
-  rmdir(name.c_str());
 }

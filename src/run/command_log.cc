@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "build_constants.h"
+#include "platform/files.h"
 #include "platform/interrupts.h"
-#include "platform/pending_file.h"
 #include "run/messages.h"
 #include "text/json_text.h"
 
@@ -30,6 +30,7 @@ struct logged_span {
 
 std::chrono::steady_clock::time_point run_start = std::chrono::steady_clock::now();
 std::string trace_path;
+pending_file trace_file;  // open from the start of the run until the trace is written
 int jobs = 1;
 std::vector<logged_span> spans;
 bool trace_written = false;
@@ -75,25 +76,32 @@ std::string trace_document() {
 
 bool write_trace() {
   trace_written = true;
-  pending_file file = open_pending_file(trace_path);
-  if (file.stream == nullptr)
-    return false;
-  const std::string text = trace_document();
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.stream) == text.size();
-  if (!written) {
-    discard_pending_file(file);
+  if (!write_pending_text(trace_file, trace_document())) {
+    discard_pending_file(trace_file);
     return false;
   }
-  return commit_pending_file(file);
+  return commit_pending_file(trace_file);
+}
+
+std::string trace_failure() {
+  return "unable to write trace file " + trace_path + ": " + trace_file.error;
 }
 
 }  // namespace
 
-void setup_command_log(int job_count) {
+bool setup_command_log(int job_count) {
   run_start = std::chrono::steady_clock::now();
   jobs = job_count;
   const char* value = std::getenv("ZRVBUILD_TRACE");
   trace_path = value != nullptr ? value : "";
+  if (trace_path.empty())
+    return true;
+  trace_file = open_pending_file(trace_path);
+  if (trace_file.stream != nullptr)
+    return true;
+  trace_written = true;
+  print_error(trace_failure());
+  return false;
 }
 
 long long log_clock() {
@@ -165,7 +173,7 @@ int finish_command_log(int status) {
   if (trace_path.empty() || trace_written)
     return status;
   if (!write_trace()) {
-    print_error("unable to write trace file " + trace_path);
+    print_error(trace_failure());
     return status != 0 ? status : 1;
   }
   return status;

@@ -8,8 +8,10 @@
 
 #include "run/progress.h"
 
-// Starts the run's clock and reads ZRVBUILD_TRACE; job_count is named in the trace.
-void setup_command_log(int job_count);
+// Starts the run's clock and reads ZRVBUILD_TRACE; job_count is named in the trace. The trace
+// file is opened now, so that one that cannot be written is found before anything runs: false,
+// with the message printed.
+bool setup_command_log(int job_count);
 
 // Just before a command starts: its progress line. Returns the command's id.
 int begin_command(command_kind kind, const std::string& name);

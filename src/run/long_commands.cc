@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/interpreter.h"
 #include "run/messages.h"
 #include "text/long_commands.h"
@@ -23,9 +24,10 @@ bool refuse_too_long_command(const std::string& command) {
 }
 
 std::string write_link_response_file(const std::string& lists) {
+  std::string failure;
   const std::string file =
-      write_private_temporary_file(response_file_text(split_interpreter_words(lists)));
+      write_private_temporary_file(response_file_text(split_interpreter_words(lists)), failure);
   if (file.empty())
-    print_error("unable to write a response file for the link command");
+    print_error(failure);
   return file;
 }

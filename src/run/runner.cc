@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "platform/files.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/wrappers.h"

@@ -213,13 +213,16 @@ TEST(BuildView, TraceOfARunThatFailsOrIsInterrupted) {
   }
 }
 
+// Found when the run starts, before anything is built.
 TEST(BuildView, TraceFileThatCannotBeWritten) {
   build_dir b;
   b.put("a.c");
   const process_result r = run_zrvbuild(
       {"-c", "a.c"}, b.env({"ZRVBUILD_TRACE=" + b.dir.path("no/such/dir/t.json")}), b.work);
   EXPECT_EQ(1, r.status);
-  EXPECT_EQ("a.c err 1\na.c err 2\na.c err 3\na.c err 4\na.c err 5\nzrvbuild: unable to write "
-            "trace file " + b.dir.path("no/such/dir/t.json") + "\n",
+  EXPECT_EQ("zrvbuild: unable to write trace file " + b.dir.path("no/such/dir/t.json") +
+                ": No such file or directory\n",
             r.err);
+  EXPECT_EQ("", r.out);
+  EXPECT_FALSE(file_exists(b.work + "/a.o"));
 }

@@ -293,8 +293,8 @@ TEST_F(DependCli, OldFileReplaced) {
 
 TEST_F(DependCli, LinkReplacedNotFollowed) {
   // An old dependency file that is a symbolic link is replaced by a file of its own; what the
-  // link pointed to is left as it was. A name of 252 characters leaves no room for a temporary
-  // name beside it, so that file is written in place.
+  // link pointed to is left as it was. A name of 252 characters leaves no room for the usual
+  // temporary name beside it; a shorter one is taken.
   const struct {
     const char* name;
     std::string base;
@@ -353,7 +353,7 @@ TEST_F(DependCli, FileInTheWay) {
   compiler_prints("a.c", long_output("a.o"));
   compiler_prints("b.c", "b.o: b.c\n");
   process_result r = depend({"-M", "a.c", "b.c"});
-  EXPECT_EQ("zrvbuild: unable to write dependency file a.d\n", r.err);
+  EXPECT_EQ("zrvbuild: unable to write dependency file a.d: Is a directory\n", r.err);
   EXPECT_EQ("", r.out);
   EXPECT_EQ(1, r.status);
   EXPECT_EQ(c_command("a.c") + c_command("b.c"), compiler_log());
@@ -372,8 +372,8 @@ TEST_F(DependCli, ReadOnlyDirectory) {
   if (!depend_unprivileged({"-M", "c.cc", "a.c", "b.c"}, r))
     ZRV_SKIP_UNLESS_REQUIRED("no unprivileged run (root without a working setpriv)");
   EXPECT_EQ(
-      "zrvbuild: unable to write dependency file a.d\n"
-      "zrvbuild: unable to write dependency file c.d\n",
+      "zrvbuild: unable to write dependency file a.d: Permission denied\n"
+      "zrvbuild: unable to write dependency file c.d: Permission denied\n",
       r.err);
   EXPECT_EQ("", r.out);
   EXPECT_EQ(1, r.status);
@@ -412,7 +412,7 @@ TEST_F(DependCli, FileThatCannotBeWrittenInFull) {
   process_result r;
   if (!depend_unprivileged({"-M", "a.c"}, r))
     ZRV_SKIP_UNLESS_REQUIRED("no unprivileged run (root without a working setpriv)");
-  EXPECT_EQ("zrvbuild: unable to write dependency file a.d\n", r.err);
+  EXPECT_EQ("zrvbuild: unable to write dependency file a.d: No space left on device\n", r.err);
   EXPECT_EQ(1, r.status);
   EXPECT_EQ(c_command("a.c"), compiler_log());  // read to its end: no broken pipe
 }

@@ -614,8 +614,8 @@ std::vector<directory_case> directory_cases() {
        {"-M", "a.c", "b.c"},
        directory_fault::read_only,
        1,
-       {"zrvbuild: unable to write dependency file a.d\n"
-        "zrvbuild: unable to write dependency file b.d\n"},
+       {"zrvbuild: unable to write dependency file a.d: Permission denied\n"
+        "zrvbuild: unable to write dependency file b.d: Permission denied\n"},
        {"cc a.c", "cc b.c"}},
       {"removed by the first compile",
        "the next compile fails and nothing is linked",
@@ -631,9 +631,9 @@ std::vector<directory_case> directory_cases() {
        {"-M", "a.c", "b.c"},
        directory_fault::removed_by_first_compile,
        1,
-       {"zrvbuild: unable to write dependency file b.d\n",
-        "zrvbuild: unable to write dependency file a.d\n"
-        "zrvbuild: unable to write dependency file b.d\n"},
+       {"zrvbuild: unable to write dependency file b.d: No such file or directory\n",
+        "zrvbuild: unable to write dependency file a.d: No such file or directory\n"
+        "zrvbuild: unable to write dependency file b.d: No such file or directory\n"},
        {"cc a.c", "cc b.c"}},
   };
 }

@@ -97,6 +97,52 @@ TEST(RunSafety, LinksPlantedUnderTemporaryNamesAreNotFollowed) {
   }
 }
 
+// A regular file or a hard link to a victim's file planted under every name the dependency
+// file's temporary may take: none is opened (the temporary is created exclusively), the
+// victim keeps its bytes, and the file is refused with the message.
+TEST(RunSafety, FilesPlantedUnderEveryTemporaryNameAreRefused) {
+  for (const char* planted : {"regular file", "hard link"}) {
+    SCOPED_TRACE(planted);
+    fixture f;
+    const std::string victim = f.dir.path("victim");
+    write_file(victim, "keep\n");
+    const std::string plant = std::string(planted) == "hard link"
+                                  ? "ln '" + victim + "' \"$n\""
+                                  : "printf 'planted\\n' > \"$n\"";
+    const process_result result = f.run_after(
+        "i=0; while [ $i -lt 100 ]; do n=.a.d.tmp$$-$i; [ $i = 0 ] && n=.a.d.tmp$$; " + plant +
+            "; i=$((i + 1)); done",
+        {"-M", "a.c"});
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("zrvbuild: unable to write dependency file a.d: File exists\n", result.err);
+    EXPECT_EQ("keep\n", read_file(victim));
+    EXPECT_FALSE(file_exists(f.work + "/a.d"));
+  }
+}
+
+// Two pipes that are not one pipe's two ends, on descriptors 3 and 4 as make would pass its
+// own: no token is read from the one nor written to the other.
+TEST(RunSafety, TwoPipesThatAreNotOneAreNoJobserver) {
+  fixture f;
+  const std::string tokens = f.dir.path("tokens");
+  const std::string returned = f.dir.path("returned");
+  ASSERT_EQ(0, mkfifo(tokens.c_str(), 0600));
+  ASSERT_EQ(0, mkfifo(returned.c_str(), 0600));
+  // Opened for reading and writing, neither open waits; each pipe is left with what it holds
+  // afterwards, read without waiting.
+  const process_result result = run_program(
+      {"/bin/sh", "-c",
+       "exec 3<>\"$1\" 4<>\"$2\"; printf TTT >&3; shift 2; \"$@\"; status=$?; "
+       "echo \"left $(dd bs=1 count=16 iflag=nonblock <&3 2>/dev/null)\"; "
+       "echo \"returned $(dd bs=1 count=16 iflag=nonblock <&4 2>/dev/null)\"; exit $status",
+       "sh", tokens, returned, ZRVBUILD_EXE, "-c", "a.c", "b.c", "c.c", "d.c"},
+      f.env({"ZRVBUILD_JOBS=4", "MAKEFLAGS=-j4 --jobserver-auth=3,4"}), f.work);
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("left TTT\nreturned \n", result.out);
+  const std::string ran = f.ran();
+  EXPECT_EQ(4, std::count(ran.begin(), ran.end(), '\n'));
+}
+
 // Standard input and output are pipes, but not make's token pipe: nothing is read from the one
 // or written to the other, and the jobs run as ZRVBUILD_JOBS says.
 TEST(RunSafety, StandardStreamsAreNoJobserver) {
@@ -186,7 +232,12 @@ TEST(RunSafety, AResponseFileCutShortIsReported) {
     args.push_back("object_file_with_a_rather_long_name_number_" + std::to_string(i) + ".o");
   const process_result result = f.run_after("trap '' XFSZ; ulimit -f 40", args);
   EXPECT_EQ(1, result.status);
-  EXPECT_EQ("zrvbuild: unable to write a response file for the link command\n", result.err);
+  // The file named, with the system's reason.
+  const std::string head = "zrvbuild: unable to write response file ";
+  const std::string tail = ": File too large\n";
+  ASSERT_EQ(0u, result.err.find(head)) << result.err;
+  ASSERT_GT(result.err.size(), head.size() + tail.size()) << result.err;
+  EXPECT_EQ(tail, result.err.substr(result.err.size() - tail.size())) << result.err;
   EXPECT_EQ("cc a.o\n", f.ran());
 }
 

@@ -1,6 +1,7 @@
-// Files written whole or not at all: the temporary's name beside the final one, and the write,
-// commit and discard on the platform the tests run on (under Wine for the Windows builds).
-#include "platform/pending_file.h"
+// The one way files are opened, on the platform the tests run on (under Wine for the Windows
+// builds): files written whole or not at all (the temporary's name beside the final one, the
+// write, commit and discard), what is refused, and reads with their cap.
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,9 @@ TEST(PendingFile, TemporaryNameIsHiddenBesideTheFinalName) {
   for (const auto& c : cases) {
     EXPECT_EQ(c.expected, temporary_name_for(c.final_path, "42")) << c.final_path;
   }
+  // A name that leaves no room for the temporary's is cut, so that it still fits in 255 bytes.
+  const std::string long_name = std::string(250, 'n') + ".d";
+  EXPECT_EQ("d/." + std::string(248, 'n') + ".tmp42", temporary_name_for("d/" + long_name, "42"));
 }
 
 TEST(PendingFile, CommitReplacesTheFinalFileWhole) {
@@ -98,4 +102,5 @@ TEST(PendingFile, NoFileWhereNoneCanBeMade) {
   pending_file file = open_pending_file(dir.path("missing/foo.d"));
   EXPECT_EQ(nullptr, file.stream);
   EXPECT_EQ("", file.temporary_path);
+  EXPECT_NE("", file.error);
 }

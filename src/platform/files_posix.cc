@@ -1,0 +1,236 @@
+// Opening, renaming and reading files on POSIX. Every descriptor is close-on-exec; nothing is
+// created except exclusively (O_CREAT|O_EXCL|O_NOFOLLOW), nothing existing is opened for
+// writing through a link unless it is a device or fifo, and no open waits for the other end of
+// a fifo (O_NONBLOCK), except an argument file's, which waits for its writer as any reader of a
+// named pipe does.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+
+#include "platform/files.h"
+
+namespace {
+
+file_kind kind_of(const struct stat& info, int fd) {
+  if (S_ISREG(info.st_mode))
+    return file_kind::regular;
+  if (S_ISDIR(info.st_mode))
+    return file_kind::directory;
+  if (S_ISFIFO(info.st_mode))
+    return file_kind::fifo;
+  if (S_ISCHR(info.st_mode))
+    return fd >= 0 && isatty(fd) ? file_kind::terminal : file_kind::device;
+  if (S_ISBLK(info.st_mode))
+    return file_kind::device;
+  return file_kind::other;
+}
+
+std::string reason_of(int error) {
+  return std::strerror(error);
+}
+
+// Takes O_NONBLOCK off again, for the writes and reads that follow the open.
+bool make_blocking(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+std::FILE* stream_of(int fd, const char* mode, std::string& reason) {
+  std::FILE* stream = fdopen(fd, mode);
+  if (stream == nullptr) {
+    const int error = errno;
+    close(fd);
+    reason = reason_of(error);
+    errno = error;
+  }
+  return stream;
+}
+
+std::FILE* refuse(int fd, int error, std::string& reason) {
+  close(fd);
+  reason = reason_of(error);
+  errno = error;
+  return nullptr;
+}
+
+}  // namespace
+
+file_shape inspect_file(const std::string& path) {
+  file_shape shape;
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0)
+    return shape;
+  shape.link = S_ISLNK(info.st_mode);
+  if (shape.link && stat(path.c_str(), &info) != 0)
+    return shape;  // a link to nothing
+  // A terminal counts as a device here: only reads tell them apart, on the open file.
+  shape.kind = kind_of(info, -1);
+  shape.names = static_cast<unsigned long>(info.st_nlink);
+  return shape;
+}
+
+std::FILE* create_new_file(const std::string& path, bool private_to_user, std::string& reason) {
+  // The mode a plain fopen would give, so the final file looks as it always did.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      private_to_user ? 0600 : 0666);
+  if (fd < 0) {
+    const int error = errno;
+    reason = reason_of(error);
+    errno = error;
+    return nullptr;
+  }
+  std::FILE* stream = stream_of(fd, "w", reason);
+  if (stream == nullptr) {
+    const int error = errno;
+    unlink(path.c_str());
+    errno = error;
+  }
+  return stream;
+}
+
+std::FILE* open_in_place(const std::string& path, std::string& reason) {
+  // A fifo without a reader fails at once (ENXIO) instead of waiting for one.
+  const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    reason = reason_of(errno);
+    return nullptr;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0)
+    return refuse(fd, errno, reason);
+  // What was looked at may have been swapped for a plain file meanwhile: never written through.
+  if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
+    close(fd);
+    reason = "not a device or fifo when opened";
+    return nullptr;
+  }
+  if (!make_blocking(fd))
+    return refuse(fd, errno, reason);
+  return stream_of(fd, "w", reason);
+}
+
+std::FILE* open_descriptor(int descriptor, std::string& reason) {
+  const int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) {
+    reason = reason_of(errno);
+    return nullptr;
+  }
+  return stream_of(fd, "w", reason);
+}
+
+std::FILE* open_existing_regular(const std::string& path, std::string& reason) {
+  const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    reason = reason_of(errno);
+    return nullptr;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0)
+    return refuse(fd, errno, reason);
+  file_shape shape;
+  shape.kind = kind_of(info, -1);
+  shape.names = static_cast<unsigned long>(info.st_nlink);
+  if (!may_write_existing(shape)) {
+    close(fd);
+    reason = "not a plain file of its own when opened";
+    return nullptr;
+  }
+  if (!make_blocking(fd) || ftruncate(fd, 0) != 0)
+    return refuse(fd, errno, reason);
+  return stream_of(fd, "w", reason);
+}
+
+bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
+  if (std::rename(from.c_str(), to.c_str()) == 0)
+    return true;
+  reason = reason_of(errno);
+  return false;
+}
+
+bool remove_file(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
+
+bool create_new_directory(const std::string& path, std::string& reason) {
+  if (mkdir(path.c_str(), 0700) == 0)
+    return true;
+  const int error = errno;
+  reason = reason_of(error);
+  errno = error;
+  return false;
+}
+
+bool remove_directory(const std::string& path) {
+  return rmdir(path.c_str()) == 0;
+}
+
+std::string temporary_directory() {
+  const char* directory = getenv("TMPDIR");
+  return directory != nullptr && *directory != '\0' ? directory : "/tmp";
+}
+
+bool read_file_text(const std::string& path, read_use use, std::string& text, std::string& reason) {
+  text.clear();
+  // An argument file that is a fifo waits for its writer; nothing else waits at the open.
+  struct stat named;
+  const bool waits =
+      use == read_use::argument_file && stat(path.c_str(), &named) == 0 && S_ISFIFO(named.st_mode);
+  const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (waits ? 0 : O_NONBLOCK));
+  if (fd < 0) {
+    reason = reason_of(errno);
+    return false;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    refuse(fd, errno, reason);
+    return false;
+  }
+  file_shape shape;
+  shape.kind = kind_of(info, fd);
+  const long long size = S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : 0;
+  reason = read_refusal(shape, use, size);
+  if (!reason.empty() || !make_blocking(fd)) {
+    if (reason.empty())
+      reason = reason_of(errno);
+    close(fd);
+    return false;
+  }
+  bool complete = false;
+  try {
+    if (size > 0)
+      text.reserve(static_cast<std::size_t>(size));
+    char buffer[1 << 16];
+    for (;;) {
+      const ssize_t count = read(fd, buffer, sizeof buffer);
+      if (count < 0 && errno == EINTR)
+        continue;
+      if (count < 0) {
+        reason = reason_of(errno);
+        break;
+      }
+      if (count == 0) {
+        complete = true;
+        break;
+      }
+      // A file that grows past the cap while it is read, or a stream that does not end.
+      if (static_cast<long long>(text.size()) + count > largest_read) {
+        reason = too_large_reason();
+        break;
+      }
+      text.append(buffer, static_cast<std::size_t>(count));
+    }
+  } catch (const std::bad_alloc&) {
+    reason = reason_of(ENOMEM);
+    complete = false;
+  }
+  close(fd);
+  if (!complete)
+    std::string().swap(text);
+  return complete;
+}
