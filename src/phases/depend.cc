@@ -141,3 +141,18 @@ int depend_phase(const run_state& run, variable_table& table) {
 bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file) {
   return copy_rules(output, file, dep_file);
 }
+
+bool copy_dependency_text(const std::string& output, std::FILE* file, const std::string& dep_file) {
+  // As read_line reads a stream: each line feed ends a line, and what follows the last one
+  // (nothing, when the output ends with a line feed) is one more line.
+  bool written = file != nullptr;
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type end = output.find('\n', start);
+    const std::string line = output.substr(start, end == std::string::npos ? end : end - start);
+    if (written) written = write_line(file, rewrite_dependency_line(line, dep_file));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return written;
+}

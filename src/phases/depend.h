@@ -27,6 +27,9 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
 // is still read to its end.
 bool copy_dependency_rules(std::FILE* output, std::FILE* file, const std::string& dep_file);
 
+// The same for output read whole: the same lines, written the same way.
+bool copy_dependency_text(const std::string& output, std::FILE* file, const std::string& dep_file);
+
 // The dependency commands of the run in the order they run in sequence: every C source, then
 // every C++ source; each step's output is the dependency file.
 std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table);
