@@ -16,6 +16,7 @@
 #include "phases/incremental.h"
 #include "phases/job_order.h"
 #include "phases/module_scan.h"
+#include "platform/command_pipe.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/pending_file.h"
@@ -177,7 +178,8 @@ int finish_dependency_job(const job& ended, const std::string& output, int raw_s
   if (interrupted)
     return 1;
   pending_file file = open_pending_file(ended.step->output);
-  bool written = copy_dependency_text(output, file.stream, ended.step->output);
+  // The same lines as the sequential run reads from its pipe.
+  bool written = copy_dependency_text(as_read_from_pipe(output), file.stream, ended.step->output);
   written = close_pending_file(file) && written;
   written = commit_pending_file(file) && written;
   const int status = decode_command_status(raw_status);
