@@ -6,8 +6,8 @@
 # program with the installed zrvbuild and nothing else set, and again through the package's
 # CMake files, loads the modules in the stand-in host, runs the programs, completes command
 # lines in a login shell, builds a program against a copy of the environment under another root
-# as the README says, and removes package and stand-in again: the directories they touched must
-# list exactly as before.
+# as docs/configurations.md says, and removes package and stand-in again: the directories they
+# touched must list exactly as before.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -40,7 +40,8 @@ if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then
 fi
 deb=${debs[0]}
 
-# Debian's checker: no error may remain; the warnings it prints are those the README explains.
+# Debian's checker: no error may remain; the warnings it prints are those docs/packaging.md
+# explains.
 lintian --fail-on error "$deb" || fail "lintian reports errors in $(basename "$deb")"
 
 # Nothing of this machine is replaced, and whatever this step installs goes again however it
@@ -181,7 +182,7 @@ $completions
 expected:
 $expected_completions"
 
-# A relocated environment, as the README's gnu-linux section has it: a copy of the stand-in
+# A relocated environment, as docs/configurations.md has it: a copy of the stand-in
 # under another root, named by ZORVAN_HOME, with CPPFLAGS and the run paths set to it. The
 # program runs with no other help and takes the environment's libraries from that root, though
 # the same environment lies under the build prefix too; without the settings it would take those
