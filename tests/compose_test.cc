@@ -9,6 +9,7 @@
 #include "phases/compile.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
+#include "text/name_quoting.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ namespace {
 // tests/name_quoting_test.cc and the Windows suites cover.
 bool quoted_for_sh_only(const std::string& name) {
 #ifdef _WIN32
-  return name.find_first_of("\"\t") != std::string::npos;
+  return name.find_first_of("\"\t") != std::string::npos &&
+         !is_pre_quoted_name(name, interpreter_kind::cmd_exe);
 #else
   (void)name;
   return false;
@@ -64,6 +66,13 @@ run_state accumulated(bool with_entries) {
   return run;
 }
 
+// What stands in front of a name taken as a file that begins with '-' or '@'.
+#ifdef _WIN32
+const std::string here = ".\\";
+#else
+const std::string here = "./";
+#endif
+
 }  // namespace
 
 TEST(Compose, CompileCommands) {
@@ -101,21 +110,54 @@ TEST(Compose, CompileCommands) {
       // A tab, or a double quote anywhere, even first, takes the shell's full quoting.
       {source_language::c, true, false, "tab\tname.c", "tab\tname.o",
        "CC -c CPP CPIC ACF    'tab\tname.c' -o 'tab\tname.o'"},
+      // A name that its caller quoted itself stands as it is; a quote left open is data.
+      {source_language::c, true, false, "\"my file\".c", "\"my file\".o",
+       "CC -c CPP CPIC ACF    \"my file\".c -o \"my file\".o"},
+      {source_language::fortran, true, false, "\"my file\".f", "\"my file\".o",
+       "F77 -c FPIC AFF    \"my file\".f -o \"my file\".o"},
       {source_language::c, true, false, "\"my file.c\"", "\"my file.o",
-       "CC -c CPP CPIC ACF    '\"my file.c\"' -o '\"my file.o'"},
+       "CC -c CPP CPIC ACF    \"my file.c\" -o '\"my file.o'"},
       {source_language::cxx, true, false, "\"q.cc", "\"q.o",
        "CXX -c CPP XPIC AXF    '\"q.cc' -o '\"q.o'"},
       {source_language::fortran, true, false, "\"q r.f", "\"q r.o",
        "F77 -c FPIC AFF    '\"q r.f' -o '\"q r.o'"},
   };
   for (const auto& c : cases) {
-    if (quoted_for_sh_only(c.source))
+    if (quoted_for_sh_only(c.source) || quoted_for_sh_only(c.object))
       continue;
     variable_table table = c.tokens ? token_table() : variable_table{};
     const run_state run = accumulated(c.entries);
     EXPECT_EQ(c.command, compose_compile_command(c.language, c.source, c.object, run, table))
         << c.source;
   }
+}
+
+// A source or object that the compiler would read as an option or a file of arguments is
+// written behind "./" (".\" on Windows), in every language; flags stay as typed.
+TEST(Compose, CompileCommandsOfNamesThatLookLikeOptions) {
+  const struct {
+    source_language language;
+    std::string source, object, command;
+  } cases[] = {
+      {source_language::c, "-x.c", "-x.o", "CC -c CPP CPIC ACF    " + here + "-x.c -o " + here + "-x.o"},
+      {source_language::cxx, "@x.cc", "@x.o",
+       "CXX -c CPP XPIC AXF    " + here + "@x.cc -o " + here + "@x.o"},
+      {source_language::fortran, "-f.f90", "-f.o", "F77 -c FPIC AFF    " + here + "-f.f90 -o " + here + "-f.o"},
+      {source_language::c, "x.c", "@out", "CC -c CPP CPIC ACF    x.c -o " + here + "@out"},
+      {source_language::c, "-a b.c", "-a b.o",
+       "CC -c CPP CPIC ACF    \"" + here + "-a b.c\" -o \"" + here + "-a b.o\""},
+      {source_language::c, "\"-a b\".c", "\"-a b\".o",
+       "CC -c CPP CPIC ACF    \"" + here + "-a b.c\" -o \"" + here + "-a b.o\""},
+  };
+  for (const auto& c : cases) {
+    variable_table table = token_table();
+    const run_state run = accumulated(false);
+    EXPECT_EQ(c.command, compose_compile_command(c.language, c.source, c.object, run, table))
+        << c.source;
+  }
+  variable_table table = token_table();
+  EXPECT_EQ("F77 -E FPIC AFF    " + here + "-f.F90",
+            compose_fortran_preprocess_command("-f.F90", accumulated(false), table));
 }
 
 // The preprocessor command of a Fortran source: its compile command, byte for byte, with " -E "
@@ -193,6 +235,9 @@ TEST(Compose, OutputNames) {
       {"foo.cc", "prog.zrv", ".mex", true, "foo.cc", "-o prog.zrv"},
       {"foo.cc", "my prog", ".zrv", true, "foo.cc", "-o \"my prog\""},
       {"foo.cc", "\"my prog", ".zrv", true, "foo.cc", "-o '\"my prog'"},
+      {"foo.cc", "\"my prog\"", ".zrv", true, "foo.cc", "-o \"my prog\""},
+      {"foo.cc", "-prog", ".zrv", true, "foo.cc", "-o " + here + "-prog"},
+      {"foo.cc", "@prog", ".zrv", true, "foo.cc", "-o " + here + "@prog"},
       {"foo.cc", "", ".zrv", true, "foo.cc", ""},
   };
   for (const auto& c : cases) {
@@ -223,6 +268,10 @@ TEST(Compose, LinkCommands) {
        "my m.zrv"},
       {false, true, false, "", "DLLD AXF DLF  -o '\"my m.zrv'    LF -lzrvinterp -lzorvan ZO ZD",
        "\"my m.zrv"},
+      {false, true, false, "", "DLLD AXF DLF  -o \"my m\".zrv    LF -lzrvinterp -lzorvan ZO ZD",
+       "\"my m\".zrv"},
+      {false, true, false, "", "DLLD AXF DLF  -o " + here + "@m.zrv    LF -lzrvinterp -lzorvan ZO ZD",
+       "@m.zrv"},
       {false, true, true, "",
        "DLLD AXF DLF  -Wp -O0 -o m.zrv  u.o \"v w.o\"  l.a  -lm -Wl,-z LF -lzrvinterp -lzorvan "
        "ZO ZD"},
@@ -395,4 +444,34 @@ TEST(Phases, NamesWithBlanksStayWholeFromCompileToStrip) {
                 "strip \"my mod.zrv\"\n",
             testing::internal::GetCapturedStdout());
   EXPECT_EQ(" \"my a.o\" b.o " + q_o, run.obj_files);
+}
+
+// A name that its caller quoted keeps its text from the compile to the strip, and so does every
+// name made from it; a name that begins with '-' or '@' is written behind "./" (".\" on
+// Windows) in each place.
+TEST(Phases, PreQuotedAndOptionLikeNamesFromCompileToStrip) {
+  const struct {
+    std::string source, module, placed_source, placed_object, placed_module;
+  } cases[] = {
+      {"\"my file\".c", "\"my file\".zrv", "\"my file\".c", "\"my file\".o", "\"my file\".zrv"},
+      {"-x.c", "-x.zrv", here + "-x.c", here + "-x.o", here + "-x.zrv"},
+      {"@x.c", "@x.zrv", here + "@x.c", here + "@x.o", here + "@x.zrv"},
+  };
+  for (const auto& c : cases) {
+    variable_table table = token_table();
+    run_state run;
+    run.dry_run = true;
+    run.strip = true;
+    run.target_file = c.module;
+    run.c_files = {c.source};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(0, compile_phase(run, table));
+    EXPECT_EQ(0, link_phase(run, table));
+    EXPECT_EQ("CC -c CPP CPIC ACF    " + c.placed_source + " -o " + c.placed_object + "\n" +
+                  "DLLD AXF DLF  -o " + c.placed_module + "  " + c.placed_object +
+                  "   LF -lzrvinterp -lzorvan ZO ZD\n"
+                  "strip " + c.placed_module + "\n",
+              testing::internal::GetCapturedStdout())
+        << c.source;
+  }
 }

@@ -135,12 +135,26 @@ TEST(NameQuoting, CmdExeAndTheRunTimeGiveEveryNameBackWhole) {
   }
 }
 
-// Any byte string: a POSIX shell gives it back; cmd.exe either gives it back or it is refused.
+namespace {
+
+// What the tool receives for a name: a pre-quoted name without its two quotes, any other name
+// itself.
+std::string received(const std::string& name, interpreter_kind kind) {
+  if (!is_pre_quoted_name(name, kind))
+    return name;
+  const std::string::size_type close = name.find('"', 1);
+  return name.substr(1, close - 1) + name.substr(close + 1);
+}
+
+}  // namespace
+
+// Any byte string: a POSIX shell gives it back (without the quotes its caller put in where it
+// is pre-quoted); cmd.exe either does the same or it is refused.
 TEST(NameQuoting, EveryByteAroundEveryOther) {
   for (int first = 1; first < 256; ++first) {
     for (const char* around : {"", "a", " ", "\\", "'", "\""}) {
       const std::string name = around + std::string(1, static_cast<char>(first)) + "x" + around;
-      EXPECT_EQ(words{name},
+      EXPECT_EQ(words{received(name, interpreter_kind::posix_shell)},
                 split_posix_words(quote_file_name(name, interpreter_kind::posix_shell)))
           << first << around;
       if (!can_pass_file_name(name, interpreter_kind::cmd_exe))
@@ -148,7 +162,152 @@ TEST(NameQuoting, EveryByteAroundEveryOther) {
       std::string handed;
       ASSERT_TRUE(cmd_exe_hands_on(quote_file_name(name, interpreter_kind::cmd_exe), handed))
           << first << around;
-      EXPECT_EQ(words{name}, split_windows_words(handed)) << first << around;
+      EXPECT_EQ(words{received(name, interpreter_kind::cmd_exe)}, split_windows_words(handed))
+          << first << around;
+    }
+  }
+}
+
+namespace {
+
+// A name that begins with a double quote, the text of the name as a file in a command for each
+// interpreter (refused where cmd.exe cannot carry it), and what each tool receives.
+struct pre_quoted_case {
+  std::string name;
+  std::string posix, posix_received;
+  const char* cmd_exe;
+  std::string cmd_exe_received;
+};
+
+const pre_quoted_case pre_quoted_cases[] = {
+    // One span of nothing the interpreter expands or ends, then what needs no quoting: as it is.
+    {"\"my file\".c", "\"my file\".c", "my file.c", "\"my file\".c", "my file.c"},
+    {"\"my file\".o", "\"my file\".o", "my file.o", "\"my file\".o", "my file.o"},
+    {"\"x\".c", "\"x\".c", "x.c", "\"x\".c", "x.c"},
+    {"\"my module\"", "\"my module\"", "my module", "\"my module\"", "my module"},
+    {"\"\"x.c", "\"\"x.c", "x.c", "\"\"x.c", "x.c"},
+    {"\"na\xc3\xafve \xe6\x9d\x8e\".c", "\"na\xc3\xafve \xe6\x9d\x8e\".c",
+     "na\xc3\xafve \xe6\x9d\x8e.c", "\"na\xc3\xafve \xe6\x9d\x8e\".c",
+     "na\xc3\xafve \xe6\x9d\x8e.c"},
+    {"\"a;b &c|(d)\".c", "\"a;b &c|(d)\".c", "a;b &c|(d).c", "\"a;b &c|(d)\".c", "a;b &c|(d).c"},
+    {"\"it's\".c", "\"it's\".c", "it's.c", "\"it's\".c", "it's.c"},
+    {"\"my dir\"/x.c", "\"my dir\"/x.c", "my dir/x.c", "\"my dir\"/x.c", "my dir/x.c"},
+    // What the shell expands inside double quotes: the name is data for the shell. cmd.exe
+    // expands none of it.
+    {"\"my $(>PWNED)\".c", "'\"my $(>PWNED)\".c'", "\"my $(>PWNED)\".c", "\"my $(>PWNED)\".c",
+     "my $(>PWNED).c"},
+    {"\"$HOME\".c", "'\"$HOME\".c'", "\"$HOME\".c", "\"$HOME\".c", "$HOME.c"},
+    {"\"back`id`tick\".c", "'\"back`id`tick\".c'", "\"back`id`tick\".c",
+     "\"back`id`tick\".c", "back`id`tick.c"},
+    {"\"back\\slash\".c", "'\"back\\slash\".c'", "\"back\\slash\".c",
+     "\"back\\slash\".c", "back\\slash.c"},
+    // cmd.exe expands % inside quotes and reads a backslash before the closing quote as an
+    // escape: refused there.
+    {"\"100%\".c", "\"100%\".c", "100%.c", refused, ""},
+    {"\"my dir\\\"x.c", "'\"my dir\\\"x.c'", "\"my dir\\\"x.c", refused, ""},
+    // Not one closed span followed by plain text: data, refused by cmd.exe.
+    {"\"my file.c", "'\"my file.c'", "\"my file.c", refused, ""},
+    {"\"a\"b\"c\".c", "'\"a\"b\"c\".c'", "\"a\"b\"c\".c", refused, ""},
+    {"\"my\" \"file\".c", "'\"my\" \"file\".c'", "\"my\" \"file\".c", refused, ""},
+    {"\"my file\"x y.c", "'\"my file\"x y.c'", "\"my file\"x y.c", refused, ""},
+    {"\"my file\";x.c", "'\"my file\";x.c'", "\"my file\";x.c", "\"my file\";x.c",
+     "my file;x.c"},
+    {"\"my file\"&x.c", "'\"my file\"&x.c'", "\"my file\"&x.c", refused, ""},
+    {"\"my file\".c$x", "'\"my file\".c$x'", "\"my file\".c$x", "\"my file\".c$x",
+     "my file.c$x"},
+    // A quote in the middle is no pre-quoting.
+    {"my\" \"file.c", "'my\" \"file.c'", "my\" \"file.c", refused, ""},
+    // What the tool would take for an option or a file of arguments: what it would receive,
+    // behind the prefix, quoted afresh.
+    {"\"-x y\".c", "\"./-x y.c\"", "./-x y.c", "\".\\-x y.c\"", ".\\-x y.c"},
+    {"\"@x\".c", "./@x.c", "./@x.c", ".\\@x.c", ".\\@x.c"},
+    {"\"\"-x.c", "./-x.c", "./-x.c", ".\\-x.c", ".\\-x.c"},
+    {"\"-it's (a)\".c", "'./-it'\\''s (a).c'", "./-it's (a).c", "\".\\-it's (a).c\"",
+     ".\\-it's (a).c"},
+    {"\"-dir\\x\"", "'\"-dir\\x\"'", "\"-dir\\x\"", ".\\-dir\\x", ".\\-dir\\x"},
+};
+
+}  // namespace
+
+TEST(NameQuoting, PreQuotedNames) {
+  for (const pre_quoted_case& c : pre_quoted_cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.posix, quote_file_operand(c.name, interpreter_kind::posix_shell));
+    EXPECT_EQ(words{c.posix_received}, split_posix_words(c.posix));
+    EXPECT_EQ(c.cmd_exe != refused, can_pass_file_name(c.name, interpreter_kind::cmd_exe));
+    if (c.cmd_exe == refused)
+      continue;
+    EXPECT_EQ(c.cmd_exe, quote_file_operand(c.name, interpreter_kind::cmd_exe));
+    std::string handed;
+    ASSERT_TRUE(cmd_exe_hands_on(c.cmd_exe, handed));
+    EXPECT_EQ(words{c.cmd_exe_received}, split_windows_words(handed));
+  }
+}
+
+// A name taken as a file that the tool would read as an option or a file of arguments gets
+// "./" (".\" for cmd.exe) in front, quoted with the name; every other name stays as
+// quote_file_name writes it.
+TEST(NameQuoting, FileOperands) {
+  const struct {
+    std::string name, posix, cmd_exe;
+  } cases[] = {
+      {"-x.c", "./-x.c", ".\\-x.c"},
+      {"@x.c", "./@x.c", ".\\@x.c"},
+      {"-specs=evil.o", "./-specs=evil.o", ".\\-specs=evil.o"},
+      {"@mod.zrv", "./@mod.zrv", ".\\@mod.zrv"},
+      {"--help.f90", "./--help.f90", ".\\--help.f90"},
+      {"-", "./-", ".\\-"},
+      {"@", "./@", ".\\@"},
+      {"-a b.c", "\"./-a b.c\"", "\".\\-a b.c\""},
+      {"-it's.c", "'./-it'\\''s.c'", ".\\-it's.c"},
+      {"@a&b.o", "'./@a&b.o'", "\".\\@a&b.o\""},
+      {"-my dir\\", "'./-my dir\\'", "\".\\-my dir\\\\\""},
+      {"-sub/x.c", "./-sub/x.c", ".\\-sub/x.c"},
+      // Nothing for the tool to misread: unchanged.
+      {"x-.c", "x-.c", "x-.c"},
+      {"a@b.c", "a@b.c", "a@b.c"},
+      {"./-x.c", "./-x.c", "./-x.c"},
+      {".\\-x.c", "'.\\-x.c'", ".\\-x.c"},
+      {"/abs/-x.c", "/abs/-x.c", "/abs/-x.c"},
+      {"my file.c", "\"my file.c\"", "\"my file.c\""},
+      {"", "''", "\"\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.posix, quote_file_operand(c.name, interpreter_kind::posix_shell));
+    EXPECT_EQ(c.cmd_exe, quote_file_operand(c.name, interpreter_kind::cmd_exe));
+  }
+}
+
+// Every byte string as a file: the tool receives one word, the name or the name after "./",
+// never a word that begins with '-' or '@'.
+TEST(NameQuoting, NoFileOperandReadsAsAnOption) {
+  for (int first = 1; first < 256; ++first) {
+    for (const char* lead : {"", "-", "@", "\"", "\"-", "\"\"@"}) {
+      for (const char* tail : {"x", "\"x", " x\"", "\\"}) {
+        const std::string name = lead + std::string(1, static_cast<char>(first)) + tail;
+        const words posix =
+            split_posix_words(quote_file_operand(name, interpreter_kind::posix_shell));
+        ASSERT_EQ(1u, posix.size()) << name;
+        EXPECT_TRUE(posix[0] == received(name, interpreter_kind::posix_shell) ||
+                    posix[0] == "./" + received(name, interpreter_kind::posix_shell))
+            << name;
+        EXPECT_NE('-', posix[0][0]) << name;
+        EXPECT_NE('@', posix[0][0]) << name;
+        if (!can_pass_file_name(name, interpreter_kind::cmd_exe))
+          continue;
+        std::string handed;
+        ASSERT_TRUE(
+            cmd_exe_hands_on(quote_file_operand(name, interpreter_kind::cmd_exe), handed))
+            << name;
+        const words windows = split_windows_words(handed);
+        ASSERT_EQ(1u, windows.size()) << name;
+        EXPECT_TRUE(windows[0] == received(name, interpreter_kind::cmd_exe) ||
+                    windows[0] == ".\\" + received(name, interpreter_kind::cmd_exe))
+            << name;
+        EXPECT_NE('-', windows[0][0]) << name;
+        EXPECT_NE('@', windows[0][0]) << name;
+      }
     }
   }
 }

@@ -114,8 +114,8 @@ bool sort_file_argument(const std::string& arg, run_state& run) {
       case file_kind::c_source: run.c_files.push_back(arg); break;
       case file_kind::cxx_source: run.cxx_files.push_back(arg); break;
       case file_kind::fortran_source: run.fortran_files.push_back(arg); break;
-      case file_kind::object: run.obj_files += " " + quote_name_for_interpreter(arg); break;
-      case file_kind::library: run.lib_files += " " + quote_name_for_interpreter(arg); break;
+      case file_kind::object: run.obj_files += " " + quote_file_for_interpreter(arg); break;
+      case file_kind::library: run.lib_files += " " + quote_file_for_interpreter(arg); break;
     }
     if (run.target_file.empty()) run.target_file = arg;
     return true;

@@ -14,6 +14,7 @@
 #include "phases/jobs.h"
 #include "phases/link.h"
 #include "phases/output_names.h"
+#include "platform/interpreter.h"
 #include "run/command_log.h"
 #include "run/messages.h"
 #include "run/progress.h"
@@ -84,6 +85,22 @@ int run_phases(run_state& run, variable_table& table, int job_count) {
   return link_status;
 }
 
+// The names made from given ones, the objects and the module, face the same check as the given
+// ones: a base name cut out of a pre-quoted name can hold a stray quote.
+void note_made_names(run_state& run) {
+  if (run.depend || !run.unpassable_name.empty()) return;
+  std::vector<std::string> made;
+  for (const std::vector<std::string>* sources : {&run.fortran_files, &run.c_files, &run.cxx_files})
+    for (const std::string& source : *sources) made.push_back(object_name(source, run));
+  if (!run.link_stand_alone) made.push_back(run.target_file);
+  for (const std::string& name : made) {
+    if (!interpreter_can_pass_name(name)) {
+      run.unpassable_name = name;
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 int prepare_run(int argc, const char* const* argv, run_state& run, bool& run_ended) {
@@ -91,6 +108,7 @@ int prepare_run(int argc, const char* const* argv, run_state& run, bool& run_end
   if (run_ended) return walk_status;
   add_mex_debug_define(run);
   setup_output_names(run);
+  note_made_names(run);
   return 0;
 }
 

@@ -42,7 +42,7 @@ bool plan_sources(source_language language, const std::vector<std::string>& sour
       return false;
     }
     step.output = object_name(source, run);
-    step.object_entry = " " + quote_name_for_interpreter(step.output);
+    step.object_entry = " " + quote_file_for_interpreter(step.output);
     step.command = compose_compile_command(language, source, step.output, run, table);
     if (step.fortran)
       step.preprocess = compose_fortran_preprocess_command(source, run, table);
@@ -66,13 +66,13 @@ std::string compose_compile_command(source_language language, const std::string&
     // Fortran takes no preprocessor flags and keeps the order include, define, pass-on.
     return join_pieces(table[names.compiler], " -c ", table[names.pic_flag], " ",
                        table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                       run.pass_on_flags, " ", quote_name_for_interpreter(source), " -o ",
-                       quote_name_for_interpreter(object));
+                       run.pass_on_flags, " ", quote_file_for_interpreter(source), " -o ",
+                       quote_file_for_interpreter(object));
   }
   return join_pieces(table[names.compiler], " -c ", table["CPPFLAGS"], " ", table[names.pic_flag],
                      " ", table[names.flags], " ", run.pass_on_flags, " ", run.include_flags, " ",
-                     run.define_flags, " ", quote_name_for_interpreter(source), " -o ",
-                     quote_name_for_interpreter(object));
+                     run.define_flags, " ", quote_file_for_interpreter(source), " -o ",
+                     quote_file_for_interpreter(object));
 }
 
 std::string compose_fortran_preprocess_command(const std::string& source, const run_state& run,
@@ -80,7 +80,7 @@ std::string compose_fortran_preprocess_command(const std::string& source, const 
   const language_variables names = variables_of(source_language::fortran);
   return join_pieces(table[names.compiler], " -E ", table[names.pic_flag], " ",
                      table[names.flags], " ", run.include_flags, " ", run.define_flags, " ",
-                     run.pass_on_flags, " ", quote_name_for_interpreter(source));
+                     run.pass_on_flags, " ", quote_file_for_interpreter(source));
 }
 
 std::string missing_compiler_message(source_language language, const std::string& source,

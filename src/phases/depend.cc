@@ -106,7 +106,7 @@ std::string compose_depend_command(bool is_cxx, const std::string& source, const
                                    variable_table& table) {
   return table[is_cxx ? "CXX" : "CC"] + " " + table["DEPEND_FLAGS"] + " " + table["CPPFLAGS"] +
          " " + table[is_cxx ? "ALL_CXXFLAGS" : "ALL_CFLAGS"] + " " + run.include_flags + " " +
-         run.define_flags + " " + quote_name_for_interpreter(source);
+         run.define_flags + " " + quote_file_for_interpreter(source);
 }
 
 std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table) {

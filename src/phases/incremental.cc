@@ -189,7 +189,7 @@ incremental_compile begin_incremental_compile(const planned_command& step) {
   if (!options.empty()) state.dependency_file = new_dependency_file();
   if (!state.dependency_file.empty()) {
     state.dependency_slot = register_temporary(state.dependency_file);
-    state.command += options + quote_name_for_interpreter(state.dependency_file);
+    state.command += options + quote_file_for_interpreter(state.dependency_file);
   }
   state.started = file_clock_now();
   return state;

@@ -20,7 +20,7 @@ std::string link_lists(const run_state& run) {
 
 std::string module_link_head(const run_state& run, variable_table& table) {
   return join_pieces(table["DL_LD"], " ", table["ALL_CXXFLAGS"], " ", table["DL_LDFLAGS"], " ",
-                     run.pass_on_flags, " -o ", quote_name_for_interpreter(run.target_file), " ");
+                     run.pass_on_flags, " -o ", quote_file_for_interpreter(run.target_file), " ");
 }
 
 std::string module_link_tail(const run_state& run, variable_table& table) {
@@ -66,7 +66,7 @@ int link_phase(const run_state& run, variable_table& table) {
   const std::string tail =
       run.link_stand_alone ? stand_alone_link_tail(run, table) : module_link_tail(run, table);
   const std::string lists = link_lists(run);
-  const std::string strip_command = "strip " + quote_name_for_interpreter(product);
+  const std::string strip_command = "strip " + quote_file_for_interpreter(product);
   // The strip follows its link: the record holds both commands.
   const std::string recorded =
       join_pieces(head, lists, tail) + (run.strip ? "\n" + strip_command : std::string());

@@ -7,7 +7,7 @@
 void setup_output_names(run_state& run) {
   if (run.link_stand_alone) {
     if (!run.output_file.empty())
-      run.ld_output_option = "-o " + quote_name_for_interpreter(run.output_file);
+      run.ld_output_option = "-o " + quote_file_for_interpreter(run.output_file);
     return;
   }
   if (!run.output_file.empty()) {

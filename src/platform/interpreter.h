@@ -11,6 +11,11 @@
 // (quote_file_name for this platform's interpreter).
 std::string quote_name_for_interpreter(const std::string& name);
 
+// A name that the command line gave as a file, or one made from it, as it stands in a command,
+// so that the tool receives it unchanged and as a file, never as an option or a file of
+// arguments (quote_file_operand for this platform's interpreter).
+std::string quote_file_for_interpreter(const std::string& name);
+
 // False for a name that this platform's interpreter cannot carry unchanged; such a name is
 // refused before any command runs.
 bool interpreter_can_pass_name(const std::string& name);

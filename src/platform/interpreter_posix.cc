@@ -61,6 +61,10 @@ std::string quote_name_for_interpreter(const std::string& name) {
   return quote_file_name(name, interpreter_kind::posix_shell);
 }
 
+std::string quote_file_for_interpreter(const std::string& name) {
+  return quote_file_operand(name, interpreter_kind::posix_shell);
+}
+
 bool interpreter_can_pass_name(const std::string& name) {
   return can_pass_file_name(name, interpreter_kind::posix_shell);
 }

@@ -26,6 +26,10 @@ std::string quote_name_for_interpreter(const std::string& name) {
   return quote_file_name(name, interpreter_kind::cmd_exe);
 }
 
+std::string quote_file_for_interpreter(const std::string& name) {
+  return quote_file_operand(name, interpreter_kind::cmd_exe);
+}
+
 bool interpreter_can_pass_name(const std::string& name) {
   return can_pass_file_name(name, interpreter_kind::cmd_exe);
 }

@@ -1,8 +1,10 @@
 // File names are data: names that hold shell syntax, blanks, tabs, line feeds, quotes,
-// backslashes, non-ASCII letters or a leading '-', given to the real program. What a dry run
-// prints, what each tool receives (one argument, the name itself), what the real tool chain
-// builds from them, sequentially and in parallel, and what -M writes for make; and that no
-// other file appears, whatever the names ask the shell to do.
+// backslashes or non-ASCII letters, given to the real program. What a dry run prints, what each
+// tool receives (one argument, the name itself), what the real tool chain builds from them,
+// sequentially and in parallel, and what -M writes for make; and that no other file appears,
+// whatever the names ask the shell to do. Names that their caller quoted reach the file the
+// caller meant; names that begin with '-' or '@' reach the tool behind "./", never as an option
+// or a file of arguments.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -50,7 +52,6 @@ const hostile_name hostile_names[] = {
     {"new\nline.c", "'new\nline.c'", "new\nline.o", "'new\nline.o'", "'new\nline.zrv'"},
     {"tab\tt.c", "'tab\tt.c'", "tab\tt.o", "'tab\tt.o'", "'tab\tt.zrv'"},
     // Nothing special to the shell: the bytes stay as they always were.
-    {"-lead.c", "-lead.c", "-lead.o", "-lead.o", "-lead.zrv"},
     {"na\xc3\xafve-\xe6\x9d\x8e.c", "na\xc3\xafve-\xe6\x9d\x8e.c", "na\xc3\xafve-\xe6\x9d\x8e.o",
      "na\xc3\xafve-\xe6\x9d\x8e.o", "na\xc3\xafve-\xe6\x9d\x8e.zrv"},
     {".c", ".c", ".o", ".o", ".zrv"},
@@ -286,6 +287,171 @@ TEST(FileNames, EveryPlacement) {
   }
 }
 
+namespace {
+
+// A name given as a C source that begins with a double quote: its text in the commands, and the
+// file that each command reaches.
+struct pre_quoted_source {
+  std::string source, placed_source, placed_object, placed_module;
+  std::string reached_source, reached_object, reached_module;
+};
+
+const pre_quoted_source pre_quoted_sources[] = {
+    // Quoted by the caller: as it stands, and the shell takes the quotes away.
+    {"\"my file\".c", "\"my file\".c", "\"my file\".o", "\"my file\".zrv", "my file.c",
+     "my file.o", "my file.zrv"},
+    {"\"na\xc3\xafve \xe6\x9d\x8e\".c", "\"na\xc3\xafve \xe6\x9d\x8e\".c",
+     "\"na\xc3\xafve \xe6\x9d\x8e\".o", "\"na\xc3\xafve \xe6\x9d\x8e\".zrv",
+     "na\xc3\xafve \xe6\x9d\x8e.c", "na\xc3\xafve \xe6\x9d\x8e.o", "na\xc3\xafve \xe6\x9d\x8e.zrv"},
+    {"\"my;file\"x.c", "\"my;file\"x.c", "\"my;file\"x.o", "\"my;file\"x.zrv", "my;filex.c",
+     "my;filex.o", "my;filex.zrv"},
+    // The shell would expand or end something inside the quotes, or the quotes are not one
+    // closed span followed by plain text: data, the quotes part of the name.
+    {"\"my $(>PWNED)\".c", "'\"my $(>PWNED)\".c'", "'\"my $(>PWNED)\".o'",
+     "'\"my $(>PWNED)\".zrv'", "\"my $(>PWNED)\".c", "\"my $(>PWNED)\".o", "\"my $(>PWNED)\".zrv"},
+    {"\"x`>PWNED`\".c", "'\"x`>PWNED`\".c'", "'\"x`>PWNED`\".o'", "'\"x`>PWNED`\".zrv'",
+     "\"x`>PWNED`\".c", "\"x`>PWNED`\".o", "\"x`>PWNED`\".zrv"},
+    // The object is named after what follows the backslash.
+    {"\"back\\slash\".c", "'\"back\\slash\".c'", "'slash\".o'", "'slash\".zrv'",
+     "\"back\\slash\".c", "slash\".o", "slash\".zrv"},
+    {"\"my file.c", "'\"my file.c'", "'\"my file.o'", "'\"my file.zrv'", "\"my file.c",
+     "\"my file.o", "\"my file.zrv"},
+    {"my\" \"file.c", "'my\" \"file.c'", "'my\" \"file.o'", "'my\" \"file.zrv'", "my\" \"file.c",
+     "my\" \"file.o", "my\" \"file.zrv"},
+    {"\"my file\";x.c", "'\"my file\";x.c'", "'\"my file\";x.o'", "'\"my file\";x.zrv'",
+     "\"my file\";x.c", "\"my file\";x.o", "\"my file\";x.zrv"},
+    {"\"my file\"x y.c", "'\"my file\"x y.c'", "'\"my file\"x y.o'", "'\"my file\"x y.zrv'",
+     "\"my file\"x y.c", "\"my file\"x y.o", "\"my file\"x y.zrv"},
+    // What the tool would read as an option: behind "./", quoted afresh.
+    {"\"-x y\".c", "\"./-x y.c\"", "\"./-x y.o\"", "\"./-x y.zrv\"", "./-x y.c", "./-x y.o",
+     "./-x y.zrv"},
+};
+
+}  // namespace
+
+// The exact commands, and the files the fake tools reach; no other file appears.
+TEST(FileNames, PreQuotedNamesReachTheFilesTheirCallerMeant) {
+  for (const pre_quoted_source& name : pre_quoted_sources) {
+    SCOPED_TRACE(name.source);
+    recording_tools tools;
+    const process_result dry = tools.run({"-n", name.source});
+    EXPECT_EQ(compile_c_head + name.placed_source + " -o " + name.placed_object + "\n" +
+                  module_link_head + name.placed_module + "  " + name.placed_object + link_tail +
+                  "\n",
+              dry.out);
+    EXPECT_EQ(0, dry.status);
+    tools.create({name.reached_source});
+    const process_result result = tools.run({name.source});
+    EXPECT_EQ(0, result.status) << result.err;
+    const std::vector<words> expected = {
+        compile_c_args + words{name.reached_source, "-o", name.reached_object},
+        module_link_args + words{"-o", name.reached_module, name.reached_object} +
+            link_tail_args};
+    EXPECT_EQ(expected, tools.ran());
+    auto in_directory = [](const std::string& reached) {
+      return reached.compare(0, 2, "./") == 0 ? reached.substr(2) : reached;
+    };
+    EXPECT_EQ((names{in_directory(name.reached_source), in_directory(name.reached_object),
+                     in_directory(name.reached_module)}),
+              directory_names(tools.work.root));
+  }
+}
+
+// Every kind of name the walk takes as a file, beginning with '-' or '@', reaches its tool
+// behind "./": sources of each language, objects, libraries, the module, the stand-alone and
+// compile-only outputs, the file to strip, the sources of -M; sequentially and with two jobs.
+// Flags stay as typed.
+TEST(FileNames, NamesThatLookLikeOptionsReachTheToolAsFiles) {
+  const struct {
+    const char* placement;
+    std::vector<std::string> args;
+    std::vector<std::string> inputs;
+    std::string dry_run;
+    std::vector<words> ran;
+    names outputs;
+  } cases[] = {
+      {"sources, objects, libraries, module, strip",
+       {"-s", "-o", "@mod", "-f.f90", "-x.c", "@y.cc", "-specs=evil.o", "@o.o", "-l.a", "@lib.a",
+        "-Dx=1", "-Wall"},
+       {"-f.f90", "-x.c", "@y.cc", "-specs=evil.o", "@o.o", "-l.a", "@lib.a"},
+       "gfortran -c -fpic-f -O3 -i8   -Dx=1  -Wall ./-f.f90 -o ./-f.o\n"
+       "gcc -c -Icpp -fpic-c -Iinc -xc -O1  -Wall   -Dx=1 ./-x.c -o ./-x.o\n"
+       "g++ -c -Icpp -fpic-x -Iinc -xcxx -O2  -Wall   -Dx=1 ./@y.cc -o ./@y.o\n"
+       "dl-ld -Iinc -xcxx -O2 -shared  -Wall -o ./@mod.zrv  ./-specs=evil.o ./@o.o ./-f.o ./-x.o "
+       "./@y.o  ./-l.a ./@lib.a  -Llib -lzrvinterp -lzorvan -zo -zd\n"
+       "strip ./@mod.zrv\n",
+       {compile_f_args + words{"-Dx=1", "-Wall", "./-f.f90", "-o", "./-f.o"},
+        compile_c_args + words{"-Wall", "-Dx=1", "./-x.c", "-o", "./-x.o"},
+        compile_cxx_args + words{"-Wall", "-Dx=1", "./@y.cc", "-o", "./@y.o"},
+        module_link_args + words{"-Wall", "-o", "./@mod.zrv", "./-specs=evil.o", "./@o.o",
+                                 "./-f.o", "./-x.o", "./@y.o", "./-l.a", "./@lib.a"} +
+            link_tail_args,
+        {"strip", "./@mod.zrv"}},
+       {"-f.o", "-x.o", "@y.o", "@mod.zrv"}},
+      {"stand-alone output and strip",
+       {"--link-stand-alone", "-s", "-o", "-prog", "@o.o"},
+       {"@o.o"},
+       "ld-cxx -Icpp -Iinc -xcxx -O2 -rdynamic -static-x -fpic-c -ldf  -o ./-prog  ./@o.o   "
+       "-Llib -lzrvinterp -lzorvan  -oo -od\n"
+       "strip ./-prog\n",
+       {words{"ld-cxx", "-Icpp", "-Iinc", "-xcxx", "-O2", "-rdynamic", "-static-x", "-fpic-c",
+              "-ldf", "-o", "./-prog", "./@o.o", "-Llib", "-lzrvinterp", "-lzorvan", "-oo", "-od"},
+        {"strip", "./-prog"}},
+       {"-prog"}},
+      {"compile-only output",
+       {"-c", "-o", "@out.o", "a.c"},
+       {"a.c"},
+       "gcc -c -Icpp -fpic-c -Iinc -xc -O1    a.c -o ./@out.o\n",
+       {compile_c_args + words{"a.c", "-o", "./@out.o"}},
+       {"@out.o"}},
+      {"module named after a source",
+       {"-x.c"},
+       {"-x.c"},
+       "gcc -c -Icpp -fpic-c -Iinc -xc -O1    ./-x.c -o ./-x.o\n"
+       "dl-ld -Iinc -xcxx -O2 -shared  -o ./-x.zrv  ./-x.o" +
+           link_tail + "\n",
+       {compile_c_args + words{"./-x.c", "-o", "./-x.o"},
+        module_link_args + words{"-o", "./-x.zrv", "./-x.o"} + link_tail_args},
+       {"-x.o", "-x.zrv"}},
+      {"dependency files",
+       {"-M", "-x.c", "@y.cc"},
+       {"-x.c", "@y.cc"},
+       "",
+       {{"gcc", "-M", "-Icpp", "-Iinc", "-xc", "-O1", "./-x.c"},
+        {"g++", "-M", "-Icpp", "-Iinc", "-xcxx", "-O2", "./@y.cc"}},
+       {"-x.d", "@y.d"}},
+  };
+  for (const auto& c : cases) {
+    for (const char* jobs : {"1", "2"}) {
+      SCOPED_TRACE(std::string(c.placement) + ", jobs " + jobs);
+      recording_tools tools;
+      // -M runs its commands even in a dry run: it has none to show.
+      if (!c.dry_run.empty()) {
+        std::vector<std::string> dry_args = {"-n"};
+        dry_args.insert(dry_args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(c.dry_run, tools.run(dry_args).out);
+      }
+      tools.create(c.inputs);
+      const process_result result = tools.run(c.args, {std::string("ZRVBUILD_JOBS=") + jobs});
+      EXPECT_EQ(0, result.status) << result.err;
+      std::vector<words> ran = tools.ran();
+      std::vector<words> expected = c.ran;
+      // Two jobs may start the compiles in either order; what follows them keeps its place.
+      const std::size_t compiles = std::count_if(expected.begin(), expected.end(), [](const words& w) {
+        return w[0] == "gcc" || w[0] == "g++" || w[0] == "gfortran";
+      });
+      if (ran.size() == expected.size()) {
+        std::sort(ran.begin(), ran.begin() + compiles);
+        std::sort(expected.begin(), expected.begin() + compiles);
+      }
+      EXPECT_EQ(expected, ran);
+      names files(c.inputs.begin(), c.inputs.end());
+      files.insert(c.outputs.begin(), c.outputs.end());
+      EXPECT_EQ(files, directory_names(tools.work.root));
+    }
+  }
+}
+
 #ifdef ZRVBUILD_EXAMPLE_HOME
 
 namespace {
@@ -294,24 +460,25 @@ const std::string example_home = ZRVBUILD_EXAMPLE_HOME;
 
 // zrvbuild with these arguments, in a shell that has sourced the GNU/Linux profile.
 process_result zrvbuild_with_profile(const std::vector<std::string>& args, const std::string& cwd,
-                                     const std::string& jobs) {
+                                     const std::string& jobs,
+                                     const std::vector<std::string>& extra = {}) {
   std::vector<std::string> argv = {
       "/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE, ZRVBUILD_EXE};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
                                           "ZORVAN_HOME=" + example_home, "ZRVBUILD_JOBS=" + jobs};
+  environment.insert(environment.end(), extra.begin(), extra.end());
   for (const std::string& entry : sanitizer_environment())
     environment.push_back(entry);
   return run_program(argv, environment, cwd);
 }
 
-// The base names that the real tools take whole. Two reach the compiler unchanged and are
-// left out: a name that begins with '-', which it reads as an option, as every GNU tool does,
-// and ".c", which it takes for a file without an extension.
+// The base names that the real tools take whole. ".c" reaches the compiler unchanged and is
+// left out: it takes it for a file without an extension.
 std::vector<std::string> toolchain_stems() {
   std::vector<std::string> stems;
   for (const hostile_name& name : hostile_names) {
-    if (name.source[0] != '-' && name.source != ".c")
+    if (name.source != ".c")
       stems.push_back(name.source.substr(0, name.source.size() - 2));
   }
   return stems;
@@ -432,6 +599,152 @@ TEST(Toolchain, DependencyFilesOfHostileNames) {
       }
     }
   }
+}
+
+namespace {
+
+// Whether the file defines the function (nm of a module or an object). The path is whole: nm
+// too reads a word that begins with '@' as a file of arguments.
+bool defines(const std::string& dir, const std::string& file, const std::string& function) {
+  const process_result symbols =
+      run_program({find_tool("nm"), "--defined-only", dir + "/" + file}, {}, dir);
+  return symbols.status == 0 && symbols.out.find(" " + function + "\n") != std::string::npos;
+}
+
+// A directory laid out for the attacks on names that the tools would read as options or files
+// of arguments: each attack, if the tool took the bait, leaves PWNED (a plugin gcc loads, or a
+// linker it runs) or a module elsewhere.
+struct option_bait {
+  scratch_dir dir;
+
+  option_bait() {
+    write_file(dir.path("evil.c"),
+               "#include <fcntl.h>\n#include <unistd.h>\n"
+               "__attribute__((constructor)) static void mark(void) {\n"
+               "  close(creat(\"PWNED\", 0644));\n}\n");
+    EXPECT_EQ(0, run_program({find_tool("gcc"), "-shared", "-fPIC", "evil.c", "-o", "evil.so"},
+                             {"PATH=/usr/bin:/bin"}, dir.root)
+                     .status);
+    write_file(dir.path("mark.sh"), ": > PWNED\n");
+    chmod(dir.path("mark.sh").c_str(), 0755);
+    write_file(dir.path("@x.c"), "int at_x(void) { return 1; }\n");
+    write_file(dir.path("-y.c"), "int dash_y(void) { return 2; }\n");
+    write_file(dir.path("other.c"), "int other(void) { return 3; }\n");
+    // Read as arguments, each loads the plugin into the compiler.
+    for (const char* bait : {"x.c", "x.o", "x.zrv", "x.d"})
+      write_file(dir.path(bait), "-fplugin=./evil.so\n");
+    // Read as a specs file, it makes mark.sh the linker.
+    write_file(dir.path("evil.o"), "*linker:\n./mark.sh\n\n");
+    // Read as arguments, it sends the module elsewhere.
+    write_file(dir.path("mod.zrv"), "elsewhere.zrv\n");
+  }
+
+  // The baits are still there, unchanged, and nothing took them.
+  void expect_untouched() const {
+    EXPECT_FALSE(file_exists(dir.path("PWNED")));
+    EXPECT_FALSE(file_exists(dir.path("elsewhere.zrv")));
+    EXPECT_EQ("elsewhere.zrv\n", read_file(dir.path("mod.zrv")));
+    EXPECT_EQ("-fplugin=./evil.so\n", read_file(dir.path("x.c")));
+  }
+};
+
+}  // namespace
+
+// The faults of names the tools would read as options or argument files, with the real tool
+// chain: a source @x.c with a file x.c of arguments, a module -o @mod with an existing mod.zrv,
+// an object named -specs=evil.o with a specs file evil.o. Every file reaches gcc as the file;
+// sequentially, with two jobs and incrementally (twice: the second run is up to date).
+TEST(Toolchain, NamesThatLookLikeOptionsAreNeverReadAsOptions) {
+  ZRV_NEED_TOOLS("gcc", "nm");
+  const struct {
+    const char* mode;
+    const char* jobs;
+    std::vector<std::string> extra;
+    int runs;
+  } modes[] = {
+      {"sequential", "1", {}, 1},
+      {"two jobs", "2", {}, 1},
+      {"incremental", "1", {"ZRVBUILD_INCREMENTAL=1"}, 2},
+  };
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.mode);
+    {
+      option_bait bait;
+      for (int run = 0; run < mode.runs; ++run) {
+        const process_result compile =
+            zrvbuild_with_profile({"-c", "@x.c", "-y.c"}, bait.dir.root, mode.jobs, mode.extra);
+        EXPECT_EQ(0, compile.status) << compile.out << compile.err;
+      }
+      EXPECT_TRUE(defines(bait.dir.root, "@x.o", "at_x"));
+      EXPECT_TRUE(defines(bait.dir.root, "-y.o", "dash_y"));
+      bait.expect_untouched();
+    }
+    {
+      option_bait bait;
+      // The object is a real one; its name is an option that reads the specs file evil.o.
+      ASSERT_EQ(0, run_program({find_tool("gcc"), "-c", "-fPIC", "other.c", "-o",
+                                bait.dir.path("-specs=evil.o")},
+                               {"PATH=/usr/bin:/bin"}, bait.dir.root)
+                       .status);
+      for (int run = 0; run < mode.runs; ++run) {
+        const process_result link = zrvbuild_with_profile(
+            {"-o", "@mod", "@x.c", "-y.c", "-specs=evil.o"}, bait.dir.root, mode.jobs, mode.extra);
+        EXPECT_EQ(0, link.status) << link.out << link.err;
+      }
+      for (const char* function : {"at_x", "dash_y", "other"})
+        EXPECT_TRUE(defines(bait.dir.root, "@mod.zrv", function)) << function;
+      bait.expect_untouched();
+    }
+  }
+}
+
+// -M: the dependency files of @x.c and -y.c, with the rules of their own sources.
+TEST(Toolchain, DependencyFilesOfNamesThatLookLikeOptions) {
+  ZRV_NEED_TOOLS("gcc");
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    option_bait bait;
+    const process_result run = zrvbuild_with_profile({"-M", "@x.c", "-y.c"}, bait.dir.root, jobs);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(0u, read_file(bait.dir.path("@x.d")).find("pic/@x.o @x.o @x.d: @x.c "));
+    EXPECT_EQ(0u, read_file(bait.dir.path("-y.d")).find("pic/-y.o -y.o -y.d: -y.c "));
+    bait.expect_untouched();
+  }
+}
+
+// A link too long for the shell goes through zrvbuild's response file, which gcc reads: the
+// names in it reach the linker as files too.
+TEST(Toolchain, ResponseFileCarriesNamesThatLookLikeOptionsAsFiles) {
+  ZRV_NEED_TOOLS("gcc", "nm");
+  option_bait bait;
+  write_file(bait.dir.path("at.c"), "int at_object(void) { return 4; }\n");
+  write_file(bait.dir.path("empty.c"), "typedef int no_symbols;\n");
+  const struct {
+    const char* source;
+    const char* object;
+  } objects[] = {{"other.c", "-specs=evil.o"}, {"at.c", "@x.o"}, {"empty.c", "empty.o"}};
+  for (const auto& o : objects) {
+    ASSERT_EQ(0, run_program({find_tool("gcc"), "-c", "-fPIC", o.source, "-o",
+                              bait.dir.path(o.object)},
+                             {"PATH=/usr/bin:/bin"}, bait.dir.root)
+                     .status);
+  }
+  // 1,000 empty objects of 150 characters each: past the 128 KiB a shell's argument may hold.
+  std::vector<std::string> args = {"-v", "-o", "@mod", "-specs=evil.o", "@x.o"};
+  const std::string empty = read_file(bait.dir.path("empty.o"));
+  for (int i = 0; i < 1000; ++i) {
+    const std::string name = "e" + std::string(140, 'x') + std::to_string(1000 + i) + ".o";
+    write_file(bait.dir.path(name), empty);
+    args.push_back(name);
+  }
+  const process_result link = zrvbuild_with_profile(args, bait.dir.root, "1");
+  ASSERT_EQ(0, link.status) << link.err;
+  // The echoed command names the response file instead of the objects.
+  EXPECT_EQ(std::string::npos, link.out.find("-specs=evil.o"));
+  EXPECT_NE(std::string::npos, link.out.find(" @/"));
+  EXPECT_TRUE(defines(bait.dir.root, "@mod.zrv", "other"));
+  EXPECT_TRUE(defines(bait.dir.root, "@mod.zrv", "at_object"));
+  bait.expect_untouched();
 }
 
 #endif

@@ -164,11 +164,13 @@ TEST(Walk, FileRules) {
   first_library.obj = " foo.o";
   first_library.lib = " libx.a";
   accumulated dashed;
-  dashed.obj = " -DNAME=x.o";
+  dashed.obj = " ./-DNAME=x.o";
   expect_runs({
+      // ... and the tools receive such a file behind "./", as a file.
       {"file rules come before option rules",
        {"-n", "-DNAME=x.c"},
-       c_line("-DNAME=x.c", "-DNAME=x.o", none) + link_line("-DNAME=x.zrv", dashed), "", 0},
+       c_line("./-DNAME=x.c", "./-DNAME=x.o", none) + link_line("./-DNAME=x.zrv", dashed), "",
+       0},
       {"f90 needs no dot", {"-n", "-c", "mainf90"}, f_line("mainf90", "mainf90.o", none), "", 0},
       {"Fortran suffixes",
        {"-n", "-c", "a.f", "b.F", "c.f90", "d.F90"},
@@ -466,8 +468,8 @@ TEST(Walk, ArgumentFiles) {
   accumulated quoted;
   quoted.obj = " \"my file.o\"";
   accumulated at_names;
-  at_names.obj = " @x.o";
-  at_names.lib = " @y.a";
+  at_names.obj = " ./@x.o";
+  at_names.lib = " ./@y.a";
   const struct {
     const char* what;
     std::vector<std::pair<std::string, std::string>> files;
@@ -496,10 +498,10 @@ TEST(Walk, ArgumentFiles) {
        c_line("a.c", "a.o", none) + link_line("out.zrv", linked), "", 0},
       {"an operand is never read as a file",
        {{"args", "-DNOT_READ"}}, {"-n", "-o", "@args", "a.c"},
-       c_line("a.c", "a.o", none) + link_line("@args.zrv", linked), "", 0},
+       c_line("a.c", "a.o", none) + link_line("./@args.zrv", linked), "", 0},
       {"a name with a file suffix stays a file",
        {{"x.c", "-DNOT_READ"}, {"y.a", "-DNOT_READ"}}, {"-n", "@x.c", "@y.a"},
-       c_line("@x.c", "@x.o", none) + link_line("@x.zrv", at_names), "", 0},
+       c_line("./@x.c", "./@x.o", none) + link_line("./@x.zrv", at_names), "", 0},
       {"-p reads its name from the file", {{"args", "-p CC"}}, {"@args", "a.txt"}, "cc\n", "",
        0},
       {"-p takes @FILE as a variable's name", {{"args", "CC"}}, {"-p", "@args"}, "\n", "", 0},

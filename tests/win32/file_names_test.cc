@@ -134,6 +134,17 @@ TEST(Win32FileNames, NamesTheInterpreterCannotCarryAreRefused) {
       {{"-c", "-o", "o%.o", "a.c"}, "o%.o"},
       {{"-n", "-v", "ok.c", "b%.c"}, "b%.c"},
       {{"-M", "d%.c"}, "d%.c"},
+      // Pre-quoted names that cmd.exe cannot carry: % inside, a backslash before the closing
+      // quote (the run-time would read it as an escape), or not one closed span followed by
+      // plain text.
+      {{"\"100%\".c"}, "\"100%\".c"},
+      {{"\"my dir\\\"x.c"}, "\"my dir\\\"x.c"},
+      {{"\"my file.c"}, "\"my file.c"},
+      {{"\"my file\"x y.c"}, "\"my file\"x y.c"},
+      // A name made from a pre-quoted one: the object is named after what follows the
+      // backslash, a quote left open.
+      {{"\"sub\\my file\".c"}, "my file\".o"},
+      {{"-c", "\"sub\\x\".c"}, "x\".o"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,4 +169,50 @@ TEST(Win32FileNames, NamesTheInterpreterCannotCarryAreRefused) {
   process_result print = run_zrvbuild({"100%.c", "-p", "CC"}, short_settings);
   EXPECT_EQ("fakecc\r\n", print.out);
   EXPECT_EQ(0, print.status);
+}
+
+// Names that their caller quoted stand as they are and reach the file the caller meant; names
+// that begin with '-' or '@' reach the tool behind ".\".
+TEST(Win32FileNames, PreQuotedNamesAndNamesThatLookLikeOptions) {
+  const struct {
+    std::string source, placed_source, placed_object, placed_module;
+    std::string reached_source, reached_object, reached_module;
+  } cases[] = {
+      {"\"my file\".c", "\"my file\".c", "\"my file\".o", "\"my file\".zrv", "my file.c",
+       "my file.o", "my file.zrv"},
+      {"\"na\xc3\xafve \xe6\x9d\x8e\".c", "\"na\xc3\xafve \xe6\x9d\x8e\".c",
+       "\"na\xc3\xafve \xe6\x9d\x8e\".o", "\"na\xc3\xafve \xe6\x9d\x8e\".zrv",
+       "na\xc3\xafve \xe6\x9d\x8e.c", "na\xc3\xafve \xe6\x9d\x8e.o", "na\xc3\xafve \xe6\x9d\x8e.zrv"},
+      // cmd.exe expands none of this inside quotes.
+      {"\"my $(x) `y`\".c", "\"my $(x) `y`\".c", "\"my $(x) `y`\".o", "\"my $(x) `y`\".zrv",
+       "my $(x) `y`.c", "my $(x) `y`.o", "my $(x) `y`.zrv"},
+      {"-x.c", ".\\-x.c", ".\\-x.o", ".\\-x.zrv", ".\\-x.c", ".\\-x.o", ".\\-x.zrv"},
+      {"@x.c", ".\\@x.c", ".\\@x.o", ".\\@x.zrv", ".\\@x.c", ".\\@x.o", ".\\@x.zrv"},
+      {"-a b.c", "\".\\-a b.c\"", "\".\\-a b.o\"", "\".\\-a b.zrv\"", ".\\-a b.c", ".\\-a b.o",
+       ".\\-a b.zrv"},
+      {"\"-x y\".c", "\".\\-x y.c\"", "\".\\-x y.o\"", "\".\\-x y.zrv\"", ".\\-x y.c", ".\\-x y.o",
+       ".\\-x y.zrv"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    process_result dry = run_zrvbuild({"-n", c.source}, short_settings);
+    EXPECT_EQ("fakecc -c -DCPP  -Iinc -x -O1    " + c.placed_source + " -o " + c.placed_object +
+                  "\r\nfakeld -Iinc -x -O1 -shared  -o " + c.placed_module + "  " +
+                  c.placed_object + "   -Llib -lzrvinterp -lzorvan opts deps\r\n",
+              dry.out);
+    EXPECT_EQ(0, dry.status);
+
+    scratch_dir dir;
+    const std::string compiler = install_fake_tool(dir.root, "fakecc", 0);
+    const std::string linker = install_fake_tool(dir.root, "fakeld", 0);
+    process_result run = run_zrvbuild({c.source}, short_settings, dir.root);
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ("", run.err);
+    EXPECT_EQ("-c\n-DCPP\n-Iinc\n-x\n-O1\n" + c.reached_source + "\n-o\n" + c.reached_object +
+                  "\n--\n",
+              read_file(compiler));
+    EXPECT_EQ("-Iinc\n-x\n-O1\n-shared\n-o\n" + c.reached_module + "\n" + c.reached_object +
+                  "\n-Llib\n-lzrvinterp\n-lzorvan\nopts\ndeps\n--\n",
+              read_file(linker));
+  }
 }
