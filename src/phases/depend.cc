@@ -145,3 +145,18 @@ std::string dependency_file_failure(const pending_file& file) {
   return "unable to write dependency file " + file.final_path +
          (file.error.empty() ? "" : ": " + file.error);
 }
+
+bool copy_dependency_text(const std::string& output, pending_file& file) {
+  // As read_line reads a stream: each line feed ends a line, and what follows the last one
+  // (nothing, when the output ends with a line feed) is one more line.
+  bool written = file.stream != nullptr;
+  std::string::size_type start = 0;
+  for (;;) {
+    const std::string::size_type end = output.find('\n', start);
+    const std::string line = output.substr(start, end == std::string::npos ? end : end - start);
+    if (written) written = write_line(file, rewrite_dependency_line(line, file.final_path));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return written;
+}

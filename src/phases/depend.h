@@ -31,6 +31,9 @@ bool copy_dependency_rules(std::FILE* output, pending_file& file);
 // The message for a dependency file that could not be written.
 std::string dependency_file_failure(const pending_file& file);
 
+// The same for output read whole: the same lines, written the same way.
+bool copy_dependency_text(const std::string& output, pending_file& file);
+
 // The dependency commands of the run in the order they run in sequence: every C source, then
 // every C++ source; each step's output is the dependency file.
 std::vector<planned_command> plan_dependencies(const run_state& run, variable_table& table);

@@ -16,6 +16,7 @@
 #include "phases/incremental.h"
 #include "phases/job_order.h"
 #include "phases/module_scan.h"
+#include "platform/command_pipe.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/files.h"
@@ -36,20 +37,12 @@ const int largest_job_count = 1 << 16;
 
 enum class job_state { waiting, running, ended };
 
-struct capture_file {
-  std::string path;
-  int slot = -1;
-};
-
 struct job {
   const planned_command* step = nullptr;
-  // The command's standard output and error go to capture files in the run's private
-  // directory. A dependency job's output is rewritten into the dependency file (step->output)
-  // once the command has ended; every other capture is written whole to zrvbuild's own stream
-  // then, so that no two commands' messages interleave.
+  // The command's standard output and error come back whole once it has ended. A dependency
+  // job's output is rewritten into the dependency file (step->output); every other output is
+  // written whole to zrvbuild's own stream then, so that no two commands' messages interleave.
   bool depend = false;
-  capture_file out;
-  capture_file err;
   int id = -1;    // in the command log, once started
   int lane = 0;   // the job slot it runs in, from 1
   std::vector<std::size_t> waits;
@@ -75,9 +68,6 @@ struct schedule {
   std::size_t first_failure = static_cast<std::size_t>(-1);
   bool stopped = false;
   int signal_number = 0;  // the signal that interrupted the run
-  std::string capture_directory;  // private; holds the capture files
-  int capture_directory_slot = -1;
-  std::size_t captures = 0;  // capture files made so far, for their names
   std::vector<bool> lane_taken;
   long long started_at = 0;  // on the command log's clock
 };
@@ -116,31 +106,8 @@ void settle_tokens(schedule& plan) {
   }
 }
 
-// A new capture file in the run's private directory, made when the first one is needed.
-bool make_capture(schedule& plan, capture_file& capture) {
-  if (plan.capture_directory.empty()) {
-    plan.capture_directory = make_private_temporary_directory();
-    if (plan.capture_directory.empty())
-      return false;
-    plan.capture_directory_slot = register_temporary(plan.capture_directory);
-  }
-  capture.path = plan.capture_directory + "/" + std::to_string(plan.captures++);
-  capture.slot = register_temporary(capture.path);
-  return true;
-}
-
-void drop_capture(capture_file& capture) {
-  if (capture.path.empty())
-    return;
-  zorvan_unlink_wrapper(capture.path.c_str());
-  release_temporary(capture.slot);
-  capture = capture_file();
-}
-
-// Writes what a command wrote to a capture file whole to one of zrvbuild's streams.
-void pass_on_capture(const capture_file& capture, bool to_standard_output) {
-  std::ifstream file(capture.path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+// Writes what a command wrote whole to one of zrvbuild's streams.
+void pass_on_output(const std::string& text, bool to_standard_output) {
   if (text.empty())
     return;
   if (to_standard_output)
@@ -190,13 +157,8 @@ void start_job(schedule& plan, job& next) {
       return;
     }
   }
-  if (make_capture(plan, next.out) && make_capture(plan, next.err))
-    next.process = start_command(command, next.out.path, next.err.path);
-  else
-    next.process = -1;
+  next.process = start_command(command);
   if (next.process < 0) {
-    drop_capture(next.out);
-    drop_capture(next.err);
     if (next.depend) {
       print_error("unable to start dependency command for " + step.name);
       end_job(plan, next, 1);
@@ -211,25 +173,14 @@ void start_job(schedule& plan, job& next) {
 
 // Rewrites a dependency command's output into its dependency file, put in place whole; the
 // output of an interrupted command never is. Returns the job's status.
-int finish_dependency_job(job& ended, int raw_status, bool interrupted) {
-  std::FILE* output = std::fopen(ended.out.path.c_str(), "r");
-  pending_file file;
-  bool written = true;
-  if (!interrupted) {
-    file = open_pending_file(ended.step->output);
-    if (output != nullptr) {
-      written = copy_dependency_rules(output, file);
-    } else {
-      written = false;
-    }
-    written = close_pending_file(file) && written;
-  }
-  if (output != nullptr)
-    std::fclose(output);
-  drop_capture(ended.out);
-  if (interrupted) {
+int finish_dependency_job(const job& ended, const std::string& output, int raw_status,
+                          bool interrupted) {
+  if (interrupted)
     return 1;
-  }
+  pending_file file = open_pending_file(ended.step->output);
+  // The same lines as the sequential run reads from its pipe.
+  bool written = copy_dependency_text(as_read_from_pipe(output), file);
+  written = close_pending_file(file) && written;
   written = commit_pending_file(file) && written;
   const int status = decode_command_status(raw_status);
   if (!written)
@@ -275,9 +226,10 @@ bool start_ready_jobs(schedule& plan, int token_wait_milliseconds) {
   return wants_token;
 }
 
-void collect_ended(schedule& plan, long long process, int raw_status) {
+void collect_ended(schedule& plan, const ended_command& command) {
+  const int raw_status = command.raw_status;
   for (job& running : plan.jobs) {
-    if (running.state != job_state::running || running.process != process)
+    if (running.state != job_state::running || running.process != command.id)
       continue;
     --plan.running;
     settle_tokens(plan);
@@ -289,14 +241,11 @@ void collect_ended(schedule& plan, long long process, int raw_status) {
     if (plan.signal_number != 0)
       plan.stopped = true;
     int status = decode_command_status(raw_status);
-    if (running.depend) {
-      status = finish_dependency_job(running, raw_status, plan.signal_number != 0);
-    } else {
-      pass_on_capture(running.out, true);
-      drop_capture(running.out);
-    }
-    pass_on_capture(running.err, false);
-    drop_capture(running.err);
+    if (running.depend)
+      status = finish_dependency_job(running, command.output, raw_status, plan.signal_number != 0);
+    else
+      pass_on_output(command.output, true);
+    pass_on_output(command.errors, false);
     end_job(plan, running, status);
     return;
   }
@@ -307,8 +256,6 @@ void give_up_running_jobs(schedule& plan) {
     if (running.state != job_state::running)
       continue;
     --plan.running;
-    drop_capture(running.out);
-    drop_capture(running.err);
     end_job(plan, running, decode_command_status(-1));
   }
   settle_tokens(plan);
@@ -328,27 +275,23 @@ int run_schedule(schedule& plan) {
     bool wants_token = start_ready_jobs(plan, 0);
     if (plan.running == 0)
       break;
-    int raw_status = 0;
-    long long process = 0;
+    ended_command command;
+    int waited = 0;
     // While a job waits for a token, tokens and ended commands are watched by turns.
-    while (wants_token && (process = wait_for_command(false, raw_status)) == 0) {
+    while (wants_token && (waited = wait_for_command(false, command)) == 0) {
       wants_token = start_ready_jobs(plan, token_poll_milliseconds);
     }
-    if (process == 0)
-      process = wait_for_command(true, raw_status);
-    if (process > 0) {
-      collect_ended(plan, process, raw_status);
-    } else if (process < 0) {
+    if (waited == 0)
+      waited = wait_for_command(true, command);
+    if (waited > 0) {
+      collect_ended(plan, command);
+    } else if (waited < 0) {
       // Nothing left to wait for: the commands cannot be followed any further.
       give_up_running_jobs(plan);
     }
   }
   hold_interactive_signals(false);
   defer_interrupts(false);
-  if (!plan.capture_directory.empty()) {
-    remove_private_temporary_directory(plan.capture_directory);
-    release_temporary(plan.capture_directory_slot);
-  }
   if (plan.signal_number == 0)
     plan.signal_number = interrupted_by();
   if (plan.signal_number != 0) {

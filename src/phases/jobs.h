@@ -22,8 +22,7 @@ int parallel_compile_phase(run_state& run, const std::vector<planned_command>& s
                            int job_count, jobserver& server);
 
 // What the sequential dependency phase does, with up to job_count dependency commands running at
-// once; each command's output is kept in a file of a private temporary directory until the
-// command has ended. Every source is handled, as in sequence, and the status is that of the
+// once; each command's output is read through a pipe and kept until the command has ended. Every source is handled, as in sequence, and the status is that of the
 // first failure in sequential order.
 int parallel_depend_phase(const std::vector<planned_command>& steps, int job_count,
                           jobserver& server);

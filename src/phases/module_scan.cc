@@ -1,9 +1,9 @@
 // The module scan of a parallel compile. A preprocessed source is scanned in the text its own
 // compiler and flags make of it, so conditionals, macros and #include cost nothing in precision;
 // one whose text the preprocessor cannot change is scanned as it stands, at no process's cost;
-// each preprocessor command runs once, before the compiles start, its output captured in a
-// private temporary directory as the dependency commands of -M are. The scan of one output runs
-// while the other commands still do.
+// each preprocessor command runs once, before the compiles start, its output read through a
+// pipe as the dependency commands of -M are. The scan of one output runs while the other
+// commands still do.
 #include "phases/module_scan.h"
 
 #include <algorithm>
@@ -60,11 +60,6 @@ struct preprocess_job {
   const planned_command* step = nullptr;
   fortran_scan* scan = nullptr;  // where the result goes
   fortran_reading reading;
-  std::string capture;  // standard output: the text to scan
-  int capture_slot = -1;
-  // Standard error, dropped unread: the compile reports whatever the preprocessor found wrong.
-  std::string errors;
-  int errors_slot = -1;
   long long process = 0;
   bool started = false;
   bool ended = false;
@@ -84,8 +79,6 @@ struct preprocess_run {
   jobserver* server = nullptr;
   // One token for every running command beyond the first, as for the compiles.
   std::vector<char> tokens;
-  std::string directory;
-  int directory_slot = -1;
   bool stopped = false;
   int signal_number = 0;
 };
@@ -98,21 +91,7 @@ void settle_tokens(preprocess_run& run) {
   }
 }
 
-void drop_file(std::string& path, int& slot) {
-  if (path.empty())
-    return;
-  zorvan_unlink_wrapper(path.c_str());
-  release_temporary(slot);
-  slot = -1;
-  path.clear();
-}
-
-void drop_capture(preprocess_job& job) {
-  drop_file(job.capture, job.capture_slot);
-  drop_file(job.errors, job.errors_slot);
-}
-
-void start_preprocess(preprocess_run& run, preprocess_job& job, std::size_t index) {
+void start_preprocess(preprocess_run& run, preprocess_job& job) {
   job.started = true;
   const std::string& command = job.step->preprocess;
   // The compile itself reports a command the interpreter does not take.
@@ -121,13 +100,8 @@ void start_preprocess(preprocess_run& run, preprocess_job& job, std::size_t inde
     finish(job, scan_unpreprocessed(job.step->name, job.reading));
     return;
   }
-  job.capture = run.directory + "/" + std::to_string(index) + ".i";
-  job.capture_slot = register_temporary(job.capture);
-  job.errors = run.directory + "/" + std::to_string(index) + ".err";
-  job.errors_slot = register_temporary(job.errors);
-  job.process = start_command(command, job.capture, job.errors);
+  job.process = start_command(command);
   if (job.process < 0) {
-    drop_capture(job);
     job.ended = true;
     finish(job, scan_unpreprocessed(job.step->name, job.reading));
     return;
@@ -150,16 +124,17 @@ bool start_preprocesses(preprocess_run& run, int token_wait_milliseconds) {
         return true;
       run.tokens.push_back(token);
     }
-    const std::size_t index = run.next++;
-    start_preprocess(run, run.jobs[index], index);
+    start_preprocess(run, run.jobs[run.next++]);
     settle_tokens(run);
   }
   return false;
 }
 
-void collect_preprocess(preprocess_run& run, long long process, int raw_status) {
+// The preprocessor's standard error is dropped: the compile reports whatever it found wrong.
+void collect_preprocess(preprocess_run& run, const ended_command& command) {
+  const int raw_status = command.raw_status;
   for (preprocess_job& job : run.jobs) {
-    if (!job.started || job.ended || job.process != process)
+    if (!job.started || job.ended || job.process != command.id)
       continue;
     job.ended = true;
     --run.running;
@@ -170,29 +145,19 @@ void collect_preprocess(preprocess_run& run, long long process, int raw_status) 
       run.signal_number = interrupted_by();
     if (run.signal_number != 0)
       run.stopped = true;
-    std::string text;
-    const bool preprocessed = run.signal_number == 0 &&
-                              decode_command_status(raw_status) == 0 &&
-                              read_whole_file(job.capture, text);
-    drop_capture(job);
+    const bool preprocessed =
+        run.signal_number == 0 && decode_command_status(raw_status) == 0;
     if (run.signal_number != 0)
       return;
     // The output holds no preprocessor lines but line markers, and include lines stay for the
     // compiler to follow.
-    finish(job, preprocessed ? scan_text(text, job.step->name, job.reading, false)
+    finish(job, preprocessed ? scan_text(command.output, job.step->name, job.reading, false)
                              : scan_unpreprocessed(job.step->name, job.reading));
     return;
   }
 }
 
 void run_preprocesses(preprocess_run& run) {
-  run.directory = make_private_temporary_directory();
-  if (run.directory.empty()) {
-    for (preprocess_job& job : run.jobs)
-      finish(job, scan_unpreprocessed(job.step->name, job.reading));
-    return;
-  }
-  run.directory_slot = register_temporary(run.directory);
   // As while the compiles run: signals are recorded, and the run ends by them once every
   // command has ended.
   defer_interrupts(true);
@@ -201,20 +166,19 @@ void run_preprocesses(preprocess_run& run) {
     bool wants_token = start_preprocesses(run, 0);
     if (run.running == 0)
       break;
-    int raw_status = 0;
-    long long process = 0;
-    while (wants_token && (process = wait_for_command(false, raw_status)) == 0)
+    ended_command command;
+    int waited = 0;
+    while (wants_token && (waited = wait_for_command(false, command)) == 0)
       wants_token = start_preprocesses(run, token_poll_milliseconds);
-    if (process == 0)
-      process = wait_for_command(true, raw_status);
-    if (process > 0) {
-      collect_preprocess(run, process, raw_status);
-    } else if (process < 0) {
+    if (waited == 0)
+      waited = wait_for_command(true, command);
+    if (waited > 0) {
+      collect_preprocess(run, command);
+    } else if (waited < 0) {
       // Nothing left to wait for: the commands cannot be followed any further.
       for (preprocess_job& job : run.jobs) {
         if (job.started && !job.ended) {
           job.ended = true;
-          drop_capture(job);
         }
       }
       run.running = 0;
@@ -224,8 +188,6 @@ void run_preprocesses(preprocess_run& run) {
   }
   hold_interactive_signals(false);
   defer_interrupts(false);
-  remove_private_temporary_directory(run.directory);
-  release_temporary(run.directory_slot);
   if (run.signal_number == 0)
     run.signal_number = interrupted_by();
   if (run.signal_number != 0) {

@@ -14,7 +14,7 @@
 // scanned in the output of its step's preprocessor command, unless the preprocessor cannot
 // change its scan (see preprocessing_can_change_scan); those commands run before any
 // compile, at most limit at once, each beyond the first holding a jobserver token, their output
-// kept in a private temporary directory. A preprocessor command that fails leaves its source
+// read through pipes. A preprocessor command that fails leaves its source
 // opaque, scanned as it stands. Other sources are scanned as they stand; included files are
 // followed (follow_includes). An interrupted run ends here by the signal once the commands have
 // ended.

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 #include "platform/interrupts.h"
 #include "platform/wrappers.h"
@@ -252,4 +253,36 @@ void remove_private_temporary_directory(const std::string& name) {
 
 std::string last_error_reason() {
   return std::strerror(errno);
+}
+
+bool read_whole_capped(const std::function<long(char* buffer, unsigned long size,
+                                                std::string& reason)>& read_some,
+                       long long size_hint, std::string& text, std::string& reason) {
+  text.clear();
+  bool complete = false;
+  try {
+    if (size_hint > 0 && size_hint <= largest_read)
+      text.reserve(static_cast<std::size_t>(size_hint));
+    char buffer[1 << 16];
+    for (;;) {
+      const long count = read_some(buffer, sizeof buffer, reason);
+      if (count < 0)
+        break;
+      if (count == 0) {
+        complete = true;
+        break;
+      }
+      // A file that grows past the cap while it is read, or a stream that does not end.
+      if (static_cast<long long>(text.size()) + count > largest_read) {
+        reason = too_large_reason();
+        break;
+      }
+      text.append(buffer, static_cast<std::size_t>(count));
+    }
+  } catch (const std::bad_alloc&) {
+    reason = std::strerror(ENOMEM);
+  }
+  if (!complete)
+    std::string().swap(text);
+  return complete;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "text/file_policy.h"
@@ -101,6 +102,14 @@ bool create_new_directory(const std::string& path, std::string& reason);
 bool remove_directory(const std::string& path);
 // The user's temporary directory, as the messages name it.
 std::string temporary_directory();
+
+// Reads a file whole through read_some, which fills a buffer and returns the bytes it read, 0 at
+// the end, or -1 with reason set. size_hint: the bytes the file is known to hold, or 0. False,
+// with reason, when a read fails, memory runs out or the text would pass largest_read; text is
+// then empty.
+bool read_whole_capped(const std::function<long(char* buffer, unsigned long size,
+                                                std::string& reason)>& read_some,
+                       long long size_hint, std::string& text, std::string& reason);
 
 // The system's words for the last failure of a C library call (errno).
 std::string last_error_reason();

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <new>
 
 #include "platform/files.h"
 
@@ -201,36 +200,19 @@ bool read_file_text(const std::string& path, read_use use, std::string& text, st
     close(fd);
     return false;
   }
-  bool complete = false;
-  try {
-    if (size > 0)
-      text.reserve(static_cast<std::size_t>(size));
-    char buffer[1 << 16];
-    for (;;) {
-      const ssize_t count = read(fd, buffer, sizeof buffer);
-      if (count < 0 && errno == EINTR)
-        continue;
-      if (count < 0) {
-        reason = reason_of(errno);
-        break;
-      }
-      if (count == 0) {
-        complete = true;
-        break;
-      }
-      // A file that grows past the cap while it is read, or a stream that does not end.
-      if (static_cast<long long>(text.size()) + count > largest_read) {
-        reason = too_large_reason();
-        break;
-      }
-      text.append(buffer, static_cast<std::size_t>(count));
-    }
-  } catch (const std::bad_alloc&) {
-    reason = reason_of(ENOMEM);
-    complete = false;
-  }
+  const bool complete = read_whole_capped(
+      [fd](char* buffer, unsigned long capacity, std::string& failure) -> long {
+        for (;;) {
+          const ssize_t count = read(fd, buffer, capacity);
+          if (count >= 0)
+            return static_cast<long>(count);
+          if (errno != EINTR) {
+            failure = reason_of(errno);
+            return -1;
+          }
+        }
+      },
+      size, text, reason);
   close(fd);
-  if (!complete)
-    std::string().swap(text);
   return complete;
 }

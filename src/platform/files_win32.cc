@@ -17,7 +17,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "platform/files.h"
@@ -266,37 +265,19 @@ bool read_file_text(const std::string& path, read_use use, std::string& text, st
     CloseHandle(handle);
     return false;
   }
-  bool complete = false;
-  try {
-    if (size.QuadPart > 0)
-      text.reserve(static_cast<std::size_t>(size.QuadPart));
-    char buffer[1 << 16];
-    for (;;) {
-      DWORD count = 0;
-      if (!ReadFile(handle, buffer, sizeof buffer, &count, nullptr)) {
+  const bool complete = read_whole_capped(
+      [handle](char* buffer, unsigned long capacity, std::string& failure) -> long {
+        DWORD count = 0;
+        if (ReadFile(handle, buffer, static_cast<DWORD>(capacity), &count, nullptr))
+          return static_cast<long>(count);
         const DWORD error = GetLastError();
         // The writer of a pipe has closed it: its end.
-        complete = error == ERROR_BROKEN_PIPE;
-        if (!complete)
-          reason = reason_of(error);
-        break;
-      }
-      if (count == 0) {
-        complete = true;
-        break;
-      }
-      if (static_cast<long long>(text.size()) + count > largest_read) {
-        reason = too_large_reason();
-        break;
-      }
-      text.append(buffer, count);
-    }
-  } catch (const std::bad_alloc&) {
-    reason = std::strerror(ENOMEM);
-    complete = false;
-  }
+        if (error == ERROR_BROKEN_PIPE)
+          return 0;
+        failure = reason_of(error);
+        return -1;
+      },
+      static_cast<long long>(size.QuadPart), text, reason);
   CloseHandle(handle);
-  if (!complete)
-    std::string().swap(text);
   return complete;
 }

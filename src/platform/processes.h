@@ -1,19 +1,27 @@
 // Commands started without waiting for them, several at a time, each through the same command
-// interpreter and with the same command text as system() would use.
+// interpreter and with the same command text as system() would use. What a command writes to
+// its standard output and error comes back through pipes, read while the commands run and
+// handed over whole once the command has ended: no file is made for it.
 #pragma once
 
 #include <string>
 
-// Starts the command and returns its id (above 0), or -1 when it could not be started. With a
-// stdout_path (stderr_path), the command's standard output (error) goes to that file, which
-// must not exist yet.
-long long start_command(const std::string& command, const std::string& stdout_path,
-                        const std::string& stderr_path);
+// A command that has ended: its id, what system() would have returned for it, and all it wrote.
+struct ended_command {
+  long long id = 0;
+  int raw_status = 0;
+  std::string output;
+  std::string errors;
+};
 
-// Waits for one started command to end and returns its id and, in raw_status, what system()
-// would have returned for it. Without blocking, returns 0 when none has ended yet. Returns -1
-// when there is no command to wait for.
-long long wait_for_command(bool block, int& raw_status);
+// Starts the command with its standard output and error each on a pipe of its own and returns
+// its id (above 0), or -1 when it could not be started.
+long long start_command(const std::string& command);
 
-// The most commands that can be waited for at once here.
+// Waits for one started command to end, reading what every running command writes meanwhile.
+// Returns 1 with the command in `ended`; without blocking, 0 when none has ended yet; -1 when
+// there is no command to wait for.
+int wait_for_command(bool block, ended_command& ended);
+
+// The most commands that can run and be read at once here.
 int most_running_commands();

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -23,7 +24,8 @@ namespace {
 
 // One tool for every role. It appends its name and arguments to the log as one record (a
 // response file's words as its content) and its start to the time log, sleeps for SRC.delay
-// seconds, fails (0.4 s later) with the status in SRC.fail after a message naming SRC, prints a make rule for -M, and otherwise writes the
+// seconds, writes SRC.say to its standard error, fails (0.4 s later) with the status in SRC.fail
+// after a message naming SRC, prints a make rule (and SRC.rules) for -M, and otherwise writes the
 // source's name into its -o operand. SRC is its last operand that is no option.
 const char* const tool_body = R"sh(log=$(dirname "$0")/../log/tools.log
 record="== $(basename "$0")"
@@ -45,6 +47,7 @@ rm -f "$log.$$"
 times=$(dirname "$0")/../log/times.log
 echo "start $(date +%s%N) $src" >> "$times"
 if [ -f "$src.delay" ]; then sleep "$(cat "$src.delay")"; fi
+if [ -f "$src.say" ]; then cat "$src.say" >&2; fi
 if [ -f "$src.fail" ]; then
   # A failure takes a while, as a compile does: a command started beside it (whose own start
   # may lag behind under load) logs its start before the failure is logged.
@@ -56,6 +59,7 @@ fi
 if [ "$depend" = yes ]; then
   base=${src##*/}
   echo "${base%.*}.o: $src dep.h"
+  if [ -f "$src.rules" ]; then cat "$src.rules"; fi
   exit 0
 fi
 if [ -n "$out" ]; then echo "made from $src" > "$out"; fi
@@ -111,7 +115,39 @@ struct agreement_case {
   // Sources whose commands only a parallel run may start: listed after a failure.
   std::vector<std::string> beside_failure;
   bool read_only_directory = false;
+  // TMPDIR is a file system of 64 KiB, full before the run starts (a tmpfs; root only).
+  bool full_temporary = false;
 };
+
+// Where the filler of a full TMPDIR lives; not a temporary of the run.
+const char* const filler_name = "filler";
+
+// A small tmpfs at dir, filled up; false where it cannot be mounted.
+bool mount_full_file_system(const std::string& dir) {
+  if (geteuid() != 0)
+    return false;
+  const std::string quoted = "'" + dir + "'";
+  if (std::system(("mount -t tmpfs -o size=64k zrvbuild-test " + quoted + " 2>/dev/null").c_str()) != 0)
+    return false;
+  std::system(("dd if=/dev/zero of=" + quoted + "/" + filler_name + " bs=4k 2>/dev/null").c_str());
+  return true;
+}
+
+// A diagnostic far larger than a pipe holds, in long lines.
+std::string long_diagnostic() {
+  std::string text;
+  for (int line = 0; text.size() < 200 * 1024; ++line)
+    text += "note " + std::to_string(line) + ": " + std::string(1000, 'd') + "\n";
+  return text;
+}
+
+// Dependency rules far larger than a pipe holds.
+std::string long_rules() {
+  std::string text;
+  for (int header = 0; header < 2000; ++header)
+    text += " \\\n  include/header_number_" + std::to_string(header) + ".h";
+  return text + "\n";
+}
 
 std::vector<std::string> many_objects(int count) {
   std::vector<std::string> objects;
@@ -152,6 +188,15 @@ run_outcome run_case(const agreement_case& c, const std::string& jobs) {
               env.end());
     env.push_back(entry);
   }
+  bool mounted = false;
+  if (c.full_temporary) {
+    mounted = mount_full_file_system(temporary);
+    if (!mounted) {
+      run_outcome skipped;
+      skipped.status = -2;
+      return skipped;
+    }
+  }
   child_setup setup;
   if (c.read_only_directory) {
     chmod(work.c_str(), 0555);
@@ -167,8 +212,12 @@ run_outcome run_case(const agreement_case& c, const std::string& jobs) {
   outcome.signal = result.signal;
   outcome.out = result.out;
   outcome.err_lines = split_lines(result.err);
-  for (const auto& entry : std::filesystem::directory_iterator(temporary))
-    outcome.temporaries.push_back(entry.path().string());
+  for (const auto& entry : std::filesystem::directory_iterator(temporary)) {
+    if (!mounted || entry.path().filename() != filler_name)
+      outcome.temporaries.push_back(entry.path().string());
+  }
+  if (mounted)
+    std::system(("umount '" + temporary + "'").c_str());
   const std::string times = dir.path("log/times.log");
   for (const std::string& line : split_lines(file_exists(times) ? read_file(times) : ""))
     outcome.times.push_back(line);
@@ -318,6 +367,40 @@ const std::vector<agreement_case>& agreement_cases() {
        {},
        {},
        true},
+      {"no TMPDIR, which nothing needs",
+       {"a.c", "b.cc", "c.f90"},
+       {"a.c", "b.cc", "c.f90"},
+       {{"b.cc.say", "a warning\n"}},
+       {"TMPDIR=/nonexistent"},
+       {}},
+      {"dependency files without a TMPDIR",
+       {"a.c", "b.cc"},
+       {"-M", "a.c", "b.cc"},
+       {},
+       {"TMPDIR=/nonexistent"},
+       {}},
+      {"a diagnostic of 200 KB kept whole beside others",
+       {"a.c", "b.c", "c.c"},
+       {"-c", "a.c", "b.c", "c.c"},
+       {{"a.c.say", long_diagnostic()}, {"b.c.say", long_diagnostic()}, {"c.c.say", "short\n"}},
+       {},
+       {}},
+      {"long dependency rules and diagnostics with a full TMPDIR",
+       {"a.c", "b.cc", "c.c"},
+       {"-M", "a.c", "b.cc", "c.c"},
+       {{"a.c.rules", long_rules()}, {"b.cc.rules", long_rules()}, {"c.c.say", long_diagnostic()}},
+       {},
+       {},
+       false,
+       true},
+      {"compiles with a full TMPDIR",
+       {"a.c", "b.c", "c.f90"},
+       {"a.c", "b.c", "c.f90"},
+       {{"a.c.say", long_diagnostic()}},
+       {},
+       {},
+       false,
+       true},
   };
   return cases;
 }
@@ -328,6 +411,8 @@ TEST(JobsAgree, ParallelRunsAgreeWithTheSequentialRun) {
   for (const agreement_case& c : agreement_cases()) {
     SCOPED_TRACE(c.name);
     const run_outcome sequential = run_case(c, "");
+    if (sequential.status == -2)
+      continue;  // a full file system cannot be made here
     EXPECT_TRUE(sequential.temporaries.empty());
     for (const char* jobs : {"2", "4"}) {
       SCOPED_TRACE(std::string("ZRVBUILD_JOBS=") + jobs);
@@ -360,6 +445,10 @@ TEST(JobsAgree, TheSequentialOutcomesAreTheIntendedOnes) {
       {"dependency files where nothing new can be made", 0},
       {"names with blanks and other letters", 0},
       {"a link too long for the interpreter", 0},
+      {"no TMPDIR, which nothing needs", 0},
+      {"dependency files without a TMPDIR", 0},
+      {"a diagnostic of 200 KB kept whole beside others", 0},
+      {"long dependency rules and diagnostics with a full TMPDIR", 0},
   };
   for (const agreement_case& c : agreement_cases()) {
     if (statuses.count(c.name) == 0)
@@ -377,6 +466,14 @@ TEST(JobsAgree, TheSequentialOutcomesAreTheIntendedOnes) {
     if (std::string(c.name) == "dependency files where nothing new can be made") {
       // Each line read, and the empty one at the end of the output, is a line of the file.
       EXPECT_EQ("pic/a.o a.o a.d: a.c dep.h\n\n", sequential.files.at("a.d"));
+    }
+    if (std::string(c.name) == "a diagnostic of 200 KB kept whole beside others") {
+      // Every line whole, each diagnostic's lines together.
+      EXPECT_EQ(2u, sequential.err_lines.count("note 200: " + std::string(1000, 'd')));
+    }
+    if (std::string(c.name) == "long dependency rules and diagnostics with a full TMPDIR" &&
+        sequential.status != -2) {
+      EXPECT_EQ("pic/a.o a.o a.d: a.c dep.h\n" + long_rules() + "\n", sequential.files.at("a.d"));
     }
     if (std::string(c.name) == "a link too long for the interpreter") {
       bool through_file = false;

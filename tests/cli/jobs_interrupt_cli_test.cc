@@ -157,3 +157,49 @@ case $source in *fail*) exit 3 ;; esac
   EXPECT_EQ("pic/x.o x.o other.d: other.cc\n\n", read_file(work + "/other.d"));
   EXPECT_EQ(std::vector<std::string>{}, hidden_in(work));
 }
+
+// A run killed outright cleans nothing up, so a parallel run must make nothing to clean: with
+// both commands running (each waits until the other has started), SIGKILL to the whole group
+// leaves TMPDIR empty, for compiles, dependency files and the preprocessing of the module scan.
+TEST_F(JobsInterruptCli, KilledRunLeavesNothingInTheTemporaryDirectory) {
+  const std::string compiler = tools + "/cc";
+  write_script(compiler, R"sh(for word; do case $word in *.c | *.F90) source=$word ;; esac; done
+echo "start $source" >> "$TOOLS/log"
+tries=0
+while [ "$(grep -c start "$TOOLS/log")" -lt 2 ] && [ $tries -lt 600 ]; do
+  sleep 0.05; tries=$((tries + 1))
+done
+echo "both $source" >> "$TOOLS/log"
+sleep 30
+)sh");
+  const std::string temporary = scratch.path("tmp");
+  mkdir(temporary.c_str(), 0755);
+  for (const char* source : {"a.c", "b.c", "a.F90", "b.F90"})
+    write_file(work + "/" + source, "");
+  const std::vector<std::vector<std::string>> runs = {
+      {"-c", "a.c", "b.c"}, {"-M", "a.c", "b.c"}, {"-c", "a.F90", "b.F90"}};
+  for (const std::vector<std::string>& args : runs) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    std::filesystem::remove(tools + "/log");
+    std::vector<std::string> argv = {ZRVBUILD_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = {"PATH=/usr/local/bin:/usr/bin:/bin", "CC=" + compiler,
+                                    "F77=" + compiler, "TOOLS=" + tools, "TMPDIR=" + temporary,
+                                    "ZRVBUILD_JOBS=2"};
+    for (const std::string& entry : sanitizer_environment())
+      env.push_back(entry);
+    started_program program = start_program(argv, env, work);
+    // Until both commands have met, with a generous limit.
+    for (int tries = 0; tries < 600; ++tries) {
+      const std::string log = file_exists(tools + "/log") ? read_file(tools + "/log") : "";
+      if (log.find("both") != std::string::npos)
+        break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(std::string::npos, read_file(tools + "/log").find("both"));
+    kill(-program.pid, SIGKILL);
+    process_result r = wait_program(program);
+    EXPECT_EQ(SIGKILL, r.signal);
+    EXPECT_EQ(std::vector<std::string>{}, entries_of(temporary));
+  }
+}
