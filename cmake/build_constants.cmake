@@ -67,6 +67,17 @@ set(_v "${ZRVBUILD_VERSION}")
 set(_t "${ZRVBUILD_TOOLCHAIN_DIR}")
 include("${_zrv_configuration_file}")
 
+# A plain configure on GNU/Linux builds the Windows configuration, whose commands name backslash
+# paths and Windows libraries: say which one this build carries and how to pick the other.
+if(ZRVBUILD_CONFIGURATION STREQUAL "standard")
+  message(STATUS "zrvbuild configuration: standard (32-bit Windows, MinGW-w64: backslash "
+                 "paths, Windows libraries); for GNU/Linux use --preset gnu-linux or "
+                 "-DZRVBUILD_CONFIGURATION=gnu-linux")
+else()
+  message(STATUS "zrvbuild configuration: gnu-linux (the environment under ${ZRVBUILD_PREFIX}); "
+                 "-DZRVBUILD_CONFIGURATION=standard builds the 32-bit Windows one")
+endif()
+
 # The defaults besides the link lists, in the order the table is filled.
 set(ZRVBUILD_DEFAULT_NAMES SED ZRVINCLUDEDIR INCLUDEDIR LIBDIR ZRVLIBDIR CPPFLAGS F77 FFLAGS
     FPICFLAG CC CFLAGS CPICFLAG CXX CXXFLAGS CXXPICFLAG XTRA_CFLAGS XTRA_CXXFLAGS AR RANLIB

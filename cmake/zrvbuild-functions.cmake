@@ -259,6 +259,18 @@ function(_zrvbuild_check_arguments function_name target)
   endif()
 endfunction()
 
+# Each target writes the Fortran module files of its sources into a directory of its own, under
+# the one the project chose for module files (CMAKE_Fortran_MODULE_DIRECTORY) or else
+# "modules/" of the current build directory: a module and a MEX file built from the same sources
+# would otherwise both make the same .mod file, which Ninja refuses.
+function(_zrvbuild_module_directory target)
+  get_property(base TARGET ${target} PROPERTY Fortran_MODULE_DIRECTORY)
+  if(NOT base)
+    set(base "${CMAKE_CURRENT_BINARY_DIR}/modules")
+  endif()
+  set_property(TARGET ${target} PROPERTY Fortran_MODULE_DIRECTORY "${base}/${target}")
+endfunction()
+
 # zrvbuild_add_module(NAME [MEX] SOURCES source...): a loadable module NAME.zrv, or NAME.mex.
 function(zrvbuild_add_module name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "MEX" "" "SOURCES")
@@ -276,6 +288,7 @@ function(zrvbuild_add_module name)
   set_target_properties(${name} PROPERTIES PREFIX "" SUFFIX ${suffix} DEFINE_SYMBOL ""
                         POSITION_INDEPENDENT_CODE OFF LINKER_LANGUAGE CXX)
   _zrvbuild_compile_options(${name} "${arg_MEX}")
+  _zrvbuild_module_directory(${name})
   _zrvbuild_link(${name} DL_LD "ALL_CXXFLAGS;DL_LDFLAGS" "ZRV_LINK_OPTS;ZRV_LINK_DEPS")
 endfunction()
 
@@ -290,6 +303,7 @@ function(zrvbuild_add_executable name)
   add_executable(${name} ${arg_SOURCES})
   set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE OFF LINKER_LANGUAGE CXX)
   _zrvbuild_compile_options(${name} FALSE)
+  _zrvbuild_module_directory(${name})
   _zrvbuild_link(${name} LD_CXX "CPPFLAGS;ALL_CXXFLAGS;RDYNAMIC_FLAG;ALL_LDFLAGS"
                  "ZORVAN_LINK_OPTS;ZORVAN_LINK_DEPS")
 endfunction()

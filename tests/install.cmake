@@ -17,4 +17,8 @@ if(NOT WIN32)
                    "${PROJECT_BINARY_DIR}" "${ZRVBUILD_VERSION}" "${_zrv_debian}")
   set_tests_properties(install.layout install.packages PROPERTIES
                        SKIP_RETURN_CODE 77 RESOURCE_LOCK zrvbuild_install_tree LABELS ecosystem)
+  # A configure run without a preset says which configuration it builds.
+  add_test(NAME install.configure_names_its_configuration
+           COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/install/check_configure_notice.sh"
+                   "${CMAKE_COMMAND}" "${PROJECT_SOURCE_DIR}")
 endif()

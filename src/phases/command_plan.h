@@ -19,6 +19,9 @@ struct planned_command {
   // language); the run stops at this step after the steps before it.
   std::string refusal;
   bool fortran = false;
+  // The configuration variable that names the command's program (CC, CXX, F77), named after a
+  // command the interpreter could not find.
+  const char* program_variable = nullptr;
   // A Fortran compile's preprocessor command: the compiler and flags of `command` with -E in
   // place of "-c ... -o OBJECT", printing the text the compiler reads. Parallel runs read the
   // module order of preprocessed sources from it; nothing else runs it.

@@ -3,6 +3,7 @@
 
 #include "phases/command_text.h"
 #include "phases/incremental.h"
+#include "phases/module_order_hint.h"
 #include "platform/interpreter.h"
 #include "run/command_log.h"
 #include "run/messages.h"
@@ -36,6 +37,7 @@ bool plan_sources(source_language language, const std::vector<std::string>& sour
     step.kind = command_kind::compile;
     step.name = source;
     step.fortran = language == source_language::fortran;
+    step.program_variable = variables_of(language).compiler;
     step.refusal = missing_compiler_message(language, source, table);
     if (!step.refusal.empty()) {
       plan.push_back(step);
@@ -101,20 +103,27 @@ std::vector<planned_command> plan_compiles(const run_state& run, variable_table&
 }
 
 int compile_phase(run_state& run, const std::vector<planned_command>& plan) {
-  for (const planned_command& step : plan) {
+  for (std::size_t index = 0; index < plan.size(); ++index) {
+    const planned_command& step = plan[index];
     if (!step.refusal.empty()) {
       print_error(step.refusal);
       return 1;
     }
     run.obj_files += step.object_entry;
     incremental_compile incremental = begin_incremental_compile(step);
-    if (incremental.skip) continue;
+    if (incremental.skip) {
+      skip_command(step.kind, step.name);
+      continue;
+    }
     if (incremental.refused) return 1;
-    const int id = begin_command(step.kind, step.name);
+    const int id = begin_command(step.kind, step.name, step.program_variable);
     const int status = run_build_command(incremental.command, run.dry_run);
     end_incremental_compile(step, incremental, status);
     end_command(id, status, step.command, 1);
-    if (status != 0) return status;
+    if (status != 0) {
+      if (step.fortran) report_module_order(plan, index);
+      return status;
+    }
   }
   return 0;
 }

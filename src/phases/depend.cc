@@ -59,7 +59,7 @@ int write_dependency_rules(const planned_command& step) {
 
 int write_dependency_file(const planned_command& step) {
   remove_old_file(step.output);
-  const int id = begin_command(step.kind, step.name);
+  const int id = begin_command(step.kind, step.name, step.program_variable);
   const int status = write_dependency_rules(step);
   end_command(id, status, step.command, 1);
   return status;
@@ -118,6 +118,7 @@ std::vector<planned_command> plan_dependencies(const run_state& run, variable_ta
       step.name = source;
       step.output = basename_no_ext(source) + ".d";
       step.command = compose_depend_command(is_cxx, source, run, table);
+      step.program_variable = is_cxx ? "CXX" : "CC";
       plan.push_back(step);
     }
   }

@@ -134,8 +134,13 @@ void start_job(schedule& plan, job& next) {
   // A compile that is up to date ends at once, as a success that ran nothing.
   if (!next.depend) {
     next.incremental = begin_incremental_compile(step);
-    if (next.incremental.skip || next.incremental.refused) {
-      end_job(plan, next, next.incremental.skip ? 0 : 1);
+    if (next.incremental.skip) {
+      skip_command(step.kind, step.name);
+      end_job(plan, next, 0);
+      return;
+    }
+    if (next.incremental.refused) {
+      end_job(plan, next, 1);
       return;
     }
   }
@@ -143,7 +148,7 @@ void start_job(schedule& plan, job& next) {
   if (!next.waits.empty())
     log_span("waits before " + step.name, "wait", plan.started_at, log_clock(),
              static_cast<int>(&next - plan.jobs.data()) + 1);
-  next.id = begin_command(step.kind, step.name);
+  next.id = begin_command(step.kind, step.name, step.program_variable);
   next.lane = free_lane(plan);
   if (refuse_too_long_command(command)) {
     end_job(plan, next, 1);

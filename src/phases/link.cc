@@ -73,9 +73,14 @@ int link_phase(const run_state& run, variable_table& table) {
   // The strip follows its link: the record holds both commands.
   const std::string recorded =
       join_pieces(head, lists, tail) + (run.strip ? "\n" + strip_command : std::string());
-  if (link_is_up_to_date(product, recorded)) return 0;
+  if (link_is_up_to_date(product, recorded)) {
+    skip_command(command_kind::link, product);
+    if (run.strip) skip_command(command_kind::strip, product);
+    return 0;
+  }
   const long long started = incremental_clock();
-  const int link_id = begin_command(command_kind::link, product);
+  const int link_id =
+      begin_command(command_kind::link, product, run.link_stand_alone ? "LD_CXX" : "DL_LD");
   const int status = run_link_command(head, lists, tail, run.dry_run);
   end_command(link_id, status, join_pieces(head, lists, tail), 1);
   if (status != 0 || !run.strip) {

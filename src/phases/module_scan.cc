@@ -203,6 +203,20 @@ void run_preprocesses(preprocess_run& run) {
 
 }  // namespace
 
+std::vector<fortran_scan> scan_fortran_sources_as_they_stand(
+    const std::vector<planned_command>& steps) {
+  std::vector<fortran_scan> scans(steps.size());
+  for (std::size_t index = 0; index < steps.size(); ++index) {
+    const planned_command& step = steps[index];
+    if (!step.refusal.empty())
+      break;
+    if (step.fortran)
+      scans[index] = scan_source_file(
+          step.name, read_fortran_command(step.name, split_interpreter_words(step.preprocess)));
+  }
+  return scans;
+}
+
 std::vector<fortran_scan> scan_fortran_steps(const std::vector<planned_command>& steps,
                                              std::size_t limit, jobserver& server) {
   std::vector<fortran_scan> scans(steps.size());

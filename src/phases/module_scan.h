@@ -20,3 +20,8 @@
 // ended.
 std::vector<fortran_scan> scan_fortran_steps(const std::vector<planned_command>& steps,
                                              std::size_t limit, jobserver& server);
+
+// The same scans with no command run: every Fortran source as it stands, a preprocessed one as
+// the preprocessor's input (opaque where its conditionals or macros could change the scan).
+std::vector<fortran_scan> scan_fortran_sources_as_they_stand(
+    const std::vector<planned_command>& steps);

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "build_constants.h"
+#include "config/variable_table.h"
 #include "platform/files.h"
+#include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "run/messages.h"
 #include "text/json_text.h"
@@ -26,6 +28,7 @@ struct logged_span {
   int status = 0;
   bool is_command = false;
   std::string command;
+  const char* program_variable = nullptr;
 };
 
 std::chrono::steady_clock::time_point run_start = std::chrono::steady_clock::now();
@@ -34,6 +37,9 @@ pending_file trace_file;  // open from the start of the run until the trace is w
 int jobs = 1;
 std::vector<logged_span> spans;
 bool trace_written = false;
+// Commands left out as up to date, and the product of a link left out.
+int skipped_commands = 0;
+std::string skipped_product;
 
 std::string event_text(const logged_span& span, long long now) {
   const long long end = span.end < 0 ? now : span.end;
@@ -110,10 +116,11 @@ long long log_clock() {
       .count();
 }
 
-int begin_command(command_kind kind, const std::string& name) {
+int begin_command(command_kind kind, const std::string& name, const char* program_variable) {
   logged_span span;
   span.name = name;
   span.kind = kind;
+  span.program_variable = program_variable;
   span.category = command_category(kind);
   span.is_command = true;
   span.number = announce(kind, name);
@@ -133,6 +140,22 @@ void end_command(int id, int status, const std::string& command, int lane) {
     span.command = command;
   if (status != 0)
     announce_failure(span.number, span.kind, span.name, status);
+  // The interpreter's status for a program it could not find: the user set, or must set, the
+  // variable that named it.
+  if (status == 127 && span.program_variable != nullptr) {
+    const std::vector<std::string> words =
+        split_interpreter_words(table_value(span.program_variable));
+    if (!words.empty())
+      print_error(words.front() + " was not found; the configuration variable " +
+                  span.program_variable + " chose it");
+  }
+}
+
+void skip_command(command_kind kind, const std::string& name) {
+  ++skipped_commands;
+  if (kind == command_kind::link)
+    skipped_product = name;
+  drop_planned_command();
 }
 
 void log_span(const std::string& name, const char* category, long long start, long long end,
@@ -149,15 +172,32 @@ void log_span(const std::string& name, const char* category, long long start, lo
   spans.push_back(span);
 }
 
+namespace {
+
+// The closing line of a run that failed: the first command that failed with the run's status.
+std::string failed_run_line(int status) {
+  for (const logged_span& span : spans) {
+    if (span.is_command && span.end >= 0 && span.status == status)
+      return build_failed_line(span.kind, span.name, status);
+  }
+  return build_failed_line(status);
+}
+
+}  // namespace
+
 int finish_command_log(int status) {
+  if (status != 0 && progress_lines_shown())
+    announce_summary(failed_run_line(status));
   if (status == 0 && progress_lines_shown()) {
     int compiled = 0;
     int linked = 0;
     int dependency_files = 0;
     std::string product;
+    int started = 0;
     for (const logged_span& span : spans) {
       if (!span.is_command)
         continue;
+      ++started;
       if (span.kind == command_kind::compile)
         ++compiled;
       if (span.kind == command_kind::dependencies)
@@ -168,7 +208,10 @@ int finish_command_log(int status) {
       }
     }
     const double seconds = static_cast<double>(log_clock()) / 1e6;
-    announce_summary(summary_line(product, compiled, linked, dependency_files, seconds));
+    if (started == 0 && skipped_commands > 0)
+      announce_summary(up_to_date_line(skipped_product));
+    else
+      announce_summary(summary_line(product, compiled, linked, dependency_files, seconds));
   }
   if (trace_path.empty() || trace_written)
     return status;

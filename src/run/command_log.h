@@ -13,12 +13,19 @@
 // with the message printed.
 bool setup_command_log(int job_count);
 
-// Just before a command starts: its progress line. Returns the command's id.
-int begin_command(command_kind kind, const std::string& name);
+// Just before a command starts: its progress line. Returns the command's id. program_variable
+// is the configuration variable that names the command's program, if one does.
+int begin_command(command_kind kind, const std::string& name,
+                  const char* program_variable = nullptr);
 
 // Once the command has ended and its output is written: its record (lane: the job slot it ran
-// in, from 1), and its failure line when its status is not 0.
+// in, from 1), and its failure line when its status is not 0. After status 127, the
+// interpreter's "not found", a line names the variable that chose the program.
 void end_command(int id, int status, const std::string& command, int lane);
+
+// A command the run does not start because its output is up to date: the progress count drops
+// it, and a run that starts nothing closes with "NAME is up to date".
+void skip_command(command_kind kind, const std::string& name);
 
 // Microseconds since the run started.
 long long log_clock();
@@ -28,8 +35,8 @@ long long log_clock();
 void log_span(const std::string& name, const char* category, long long start, long long end,
               int lane);
 
-// At the end of a run that reached its commands: the summary line when status is 0, then the
-// trace. Returns status, or 1 after "unable to write trace file FILE" when status is 0 and the
+// At the end of a run that reached its commands: the closing line (where progress lines are
+// shown), then the trace. Returns status, or 1 after "unable to write trace file FILE" when status is 0 and the
 // trace could not be written.
 int finish_command_log(int status);
 

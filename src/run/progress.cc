@@ -135,6 +135,25 @@ std::string summary_line(const std::string& product, int compiled, int linked, i
          std::to_string(linked) + " linked" + time;
 }
 
+std::string build_failed_line(command_kind kind, const std::string& name, int status) {
+  return std::string("build failed: ") + verb_of(kind) + name + " failed (status " +
+         std::to_string(status) + ")";
+}
+
+std::string build_failed_line(int status) {
+  return "build failed (status " + std::to_string(status) + ")";
+}
+
+std::string up_to_date_line(const std::string& product) {
+  return product.empty() ? "every object is up to date" : product + " is up to date";
+}
+
+void drop_planned_command() {
+  std::lock_guard<std::mutex> lock(announce_mutex);
+  if (total_commands > started_commands)
+    --total_commands;
+}
+
 void announce_summary(const std::string& line) {
   if (shown)
     write_whole_line(line);

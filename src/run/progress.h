@@ -58,5 +58,20 @@ void announce_failure(int number, command_kind kind, const std::string& name, in
 std::string summary_line(const std::string& product, int compiled, int linked, int dependency_files,
                          double seconds);
 
+// The closing line of a run that failed, without a line end: "build failed: compiling NAME
+// failed (status S)" after the command that decided the status, "build failed (status S)"
+// when no command did (a refusal).
+std::string build_failed_line(command_kind kind, const std::string& name, int status);
+std::string build_failed_line(int status);
+
+// The closing line of a run that started nothing because everything was up to date: "NAME is
+// up to date" for a product whose link was left out, "every object is up to date" for
+// compiles alone.
+std::string up_to_date_line(const std::string& product);
+
+// A planned command that will not start (its output is up to date): N of the lines counts the
+// commands that run.
+void drop_planned_command();
+
 // Writes a summary line when lines are shown.
 void announce_summary(const std::string& line);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -405,6 +406,15 @@ const std::vector<agreement_case>& agreement_cases() {
   return cases;
 }
 
+// The lines without the one that explains a failed sequential Fortran compile by the order of
+// the sources: a parallel run orders them by their modules and has nothing to explain.
+std::multiset<std::string> without_order_hint(std::multiset<std::string> lines) {
+  for (auto it = lines.begin(); it != lines.end();)
+    it = it->find(" (listed later) defines; list ") != std::string::npos ? lines.erase(it)
+                                                                          : std::next(it);
+  return lines;
+}
+
 }  // namespace
 
 TEST(JobsAgree, ParallelRunsAgreeWithTheSequentialRun) {
@@ -424,7 +434,7 @@ TEST(JobsAgree, ParallelRunsAgreeWithTheSequentialRun) {
       EXPECT_EQ(sequential.status, parallel.status);
       EXPECT_EQ(sequential.signal, parallel.signal);
       EXPECT_EQ(sequential.out, parallel.out);
-      EXPECT_EQ(sequential.err_lines, parallel.err_lines);
+      EXPECT_EQ(without_order_hint(sequential.err_lines), parallel.err_lines);
       EXPECT_TRUE(parallel.temporaries.empty());
     }
   }

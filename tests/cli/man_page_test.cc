@@ -1,10 +1,13 @@
 // The manual page against the program: its OPTIONS are the help text's entries, its FILES name
 // every suffix the help text lists, its ENVIRONMENT lists exactly the variables the environment
-// can set, and groff renders it without a warning.
+// can set and those the program reads, the README's table names them all too, and groff
+// renders the page without a warning.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -61,6 +64,46 @@ std::set<std::string> forms_of(const std::vector<std::string>& tags) {
   return forms;
 }
 
+// A variable counts as settable when a value given in the environment is what -p prints.
+std::set<std::string> settable_variables() {
+  std::set<std::string> settable;
+  for (const std::string& name : read_help_lists().variables) {
+    const std::string value = "from-the-environment";
+    if (run_zrvbuild({"-p", name}, {name + "=" + value}).out == value + "\n")
+      settable.insert(name);
+  }
+  return settable;
+}
+
+// The variables the program's sources read by name: every getenv("NAME") under src/.
+std::set<std::string> variables_read_by_name() {
+  const std::regex read_by_name(R"re(getenv\(\s*"([A-Za-z_][A-Za-z0-9_]*)"\s*\))re");
+  std::set<std::string> names;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(std::string(ZRVBUILD_SOURCE_DIR) + "/src")) {
+    if (!entry.is_regular_file()) continue;
+    const std::string text = read_file(entry.path().string());
+    for (std::sregex_iterator at(text.begin(), text.end(), read_by_name), end; at != end; ++at)
+      names.insert((*at)[1]);
+  }
+  return names;
+}
+
+// The names in backquotes in the first cell of each row of the README's table of variables.
+std::set<std::string> readme_table_names() {
+  std::istringstream lines(read_file(std::string(ZRVBUILD_SOURCE_DIR) + "/README.md"));
+  const std::regex quoted_name("`([A-Z_][A-Z0-9_]*)[^`]*`");
+  std::set<std::string> names;
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.compare(0, 2, "| ") != 0) continue;
+    const std::string cell = line.substr(2, line.find(" |", 1) - 2);
+    for (std::sregex_iterator at(cell.begin(), cell.end(), quoted_name), end; at != end; ++at)
+      names.insert((*at)[1]);
+  }
+  return names;
+}
+
 }  // namespace
 
 TEST(ManPage, OptionsAreTheHelpTextEntries) {
@@ -85,21 +128,34 @@ TEST(ManPage, FilesNameEveryHelpSuffix) {
     EXPECT_EQ(1u, documented.count(suffix)) << suffix;
 }
 
-// A variable counts as settable when a value given in the environment is what -p prints.
-TEST(ManPage, EnvironmentListsExactlyTheSettableVariables) {
+TEST(ManPage, EnvironmentListsExactlyTheVariablesRead) {
   ZRV_NEED_TOOLS("groff");
-  help_lists help = read_help_lists();
-  ASSERT_EQ(54u, help.variables.size());
-  std::set<std::string> settable;
-  for (const std::string& name : help.variables) {
-    const std::string value = "from-the-environment";
-    if (run_zrvbuild({"-p", name}, {name + "=" + value}).out == value + "\n")
-      settable.insert(name);
-  }
-  EXPECT_EQ(43u, settable.size());
+  ASSERT_EQ(54u, read_help_lists().variables.size());
+  std::set<std::string> read = settable_variables();
+  EXPECT_EQ(43u, read.size());
+  for (const std::string& name : variables_read_by_name()) read.insert(name);
   std::vector<std::string> tags = section_tags(rendered_page(), "ENVIRONMENT");
-  EXPECT_EQ(settable, std::set<std::string>(tags.begin(), tags.end()));
-  EXPECT_EQ(tags.size(), settable.size()) << "a variable is listed twice";
+  EXPECT_EQ(read, std::set<std::string>(tags.begin(), tags.end()));
+  EXPECT_EQ(tags.size(), read.size()) << "a variable is listed twice";
+}
+
+// Every variable the program reads, as a configuration variable or by name, is a tag of the
+// manual page's ENVIRONMENT and stands in the README's table.
+TEST(ManPage, EveryVariableReadIsInTheManualAndTheReadme) {
+  ZRV_NEED_TOOLS("groff");
+  const std::set<std::string> by_name = variables_read_by_name();
+  for (const char* known : {"ZRVBUILD_JOBS", "ZRVBUILD_INCREMENTAL", "ZRVBUILD_PROGRESS",
+                            "ZRVBUILD_TRACE", "ZORVAN_HOME", "TMPDIR"})
+    EXPECT_EQ(1u, by_name.count(known)) << known << " is no longer found in the sources";
+  std::set<std::string> read = settable_variables();
+  read.insert(by_name.begin(), by_name.end());
+  std::vector<std::string> tags = section_tags(rendered_page(), "ENVIRONMENT");
+  const std::set<std::string> in_manual(tags.begin(), tags.end());
+  const std::set<std::string> in_readme = readme_table_names();
+  for (const std::string& name : read) {
+    EXPECT_EQ(1u, in_manual.count(name)) << name << " is missing from the manual page";
+    EXPECT_EQ(1u, in_readme.count(name)) << name << " is missing from the README's table";
+  }
 }
 
 TEST(ManPage, NamesEveryVariable) {

@@ -6,13 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "build_constants.h"
 #include "support/process.h"
 #include "support/scratch.h"
+#include "support/text_lines.h"
 #include "support/token_flags.h"
 #include "support/tools.h"
 
@@ -40,17 +40,6 @@ if [ "$FAIL_TOOL" = "$name" ]; then exit 2; fi
 exit 0
 )sh";
 
-// The text with the time of a summary line (" in 2.4 s") written " in T s".
-std::string without_times(const std::string& text) {
-  return std::regex_replace(text, std::regex(" in [0-9]+\\.[0-9] s\n"), " in T s\n");
-}
-
-std::string lines(const std::vector<std::string>& each) {
-  std::string text;
-  for (const std::string& line : each)
-    text += line + "\n";
-  return text;
-}
 
 // The tools' diagnostic lines, in order.
 std::string note(const std::string& tool, const std::string& on) {
@@ -209,14 +198,16 @@ TEST(ProgressCli, LinesOnAPipeWhenAsked) {
        "cc",
        "",
        lines({"[1/4] compiling a.f", note("gf", "a.o"), "[2/4] compiling b.c", note("cc", "b.o"),
-              "[2/4] compiling b.c failed (status 2)"}),
+              "[2/4] compiling b.c failed (status 2)",
+              "build failed: compiling b.c failed (status 2)"}),
        2},
       {"failing link",
        {"-s", "b.c"},
        "ld",
        "",
        lines({"[1/3] compiling b.c", note("cc", "b.o"), "[2/3] linking b.zrv", note("ld", "b.zrv"),
-              "[2/3] linking b.zrv failed (status 2)"}),
+              "[2/3] linking b.zrv failed (status 2)",
+              "build failed: linking b.zrv failed (status 2)"}),
        2},
       {"stand-alone with a name",
        {"--link-stand-alone", "-o", "prog", "b.c"},
@@ -396,7 +387,8 @@ TEST(ProgressCli, LinesOnATerminal) {
       {"a failure",
        {"FAIL_TOOL=cc"},
        {"b.c", "x.cc"},
-       lines({"[1/3] compiling b.c", note("cc", "b.o"), "[1/3] compiling b.c failed (status 2)"}),
+       lines({"[1/3] compiling b.c", note("cc", "b.o"), "[1/3] compiling b.c failed (status 2)",
+              "build failed: compiling b.c failed (status 2)"}),
        2},
       {"standard error elsewhere", {}, {"b.c", "x.cc"}, "\n", 0, " 2>stderr.txt"},
       {"a bad value",

@@ -6,6 +6,8 @@
 #    command, carries the arguments of `zrvbuild -n` for the same sources in the same order
 #    (the compiler's name, its output and dependency options, the object list and what CMake
 #    adds to every module or program link on its own set aside);
+#  - a module and a MEX file built from the same Fortran sources, one of them defining a module,
+#    each make the module file in a directory of their own;
 #  - values overridden in the environment at configure time (CXXFLAGS, CC, an environment in a
 #    directory with a blank, names with blanks in CPPFLAGS and ZRV_LINK_OPTS) reach the
 #    commands whole, and the module built so still loads.
@@ -58,7 +60,8 @@ function(compile_arguments out command source)
       set(skip_next FALSE)
     elseif(word MATCHES "^-(o|MT|MF)$")
       set(skip_next TRUE)
-    elseif(word MATCHES "^-(c|MD)$" OR word STREQUAL source OR word MATCHES "/${source_name}$")
+    elseif(word MATCHES "^-(c|MD)$" OR word MATCHES "^-J" OR word STREQUAL source
+           OR word MATCHES "/${source_name}$")
     else()
       list(APPEND kept "${word}")
     endif()
@@ -258,6 +261,12 @@ endif()
 file(REMOVE_RECURSE "${work}/build")
 configure_and_compare("${work}/build")
 run(ignored "${work}/build" "${ninja_path}")
+# The module and the MEX file over the same Fortran module sources: each its own module file.
+foreach(target IN ITEMS dots dots_mex)
+  if(NOT EXISTS "${work}/build/modules/${target}/dotmod.mod")
+    message(FATAL_ERROR "${target} made no module file of its own in modules/${target}")
+  endif()
+endforeach()
 run(output "${work}/build" "${host}" ./stats.zrv 1 2 3 4)
 expect_equal("the CMake-built module's output" "${module_output}" "${output}")
 run(output "${work}/build" "${host}" ./stats_mex.mex 1 2 3 4)

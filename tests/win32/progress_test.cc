@@ -28,7 +28,9 @@ TEST(Win32Progress, LinesThroughAPipe) {
        "built foo.zrv: 1 compiled, 1 linked in T s\r\n",
        0, true},
       {"on, the compile fails", "ZRVBUILD_PROGRESS=1", 2,
-       "[1/3] compiling foo.cc\r\n[1/3] compiling foo.cc failed (status 2)\r\n", 2, false},
+       "[1/3] compiling foo.cc\r\n[1/3] compiling foo.cc failed (status 2)\r\n"
+       "build failed: compiling foo.cc failed (status 2)\r\n",
+       2, false},
       {"a bad value", "ZRVBUILD_PROGRESS=yes", 0,
        "zrvbuild: ZRVBUILD_PROGRESS must be 0 or 1, not \"yes\"\r\n", 1, false},
   };
