@@ -24,10 +24,14 @@
 namespace {
 
 // One tool for every role. It appends its name and arguments to the log as one record (a
-// response file's words as its content) and its start to the time log, sleeps for SRC.delay
-// seconds, writes SRC.say to its standard error, fails (0.4 s later) with the status in SRC.fail
-// after a message naming SRC, prints a make rule (and SRC.rules) for -M, and otherwise writes the
-// source's name into its -o operand. SRC is its last operand that is no option.
+// response file's words as its content) and to the time log when zrvbuild started it, sleeps for
+// SRC.delay seconds, writes SRC.say to its standard error, fails (0.4 s later) with the status in
+// SRC.fail after a message naming SRC, prints a make rule (and SRC.rules) for -M, and otherwise
+// writes the source's name into its -o operand. SRC is its last operand that is no option.
+// A failing tool leaves a watcher behind that logs when zrvbuild has reaped the process it
+// started for the command (a zombie still answers kill -0): from then on zrvbuild knows of the
+// failure. Times are clock ticks since boot, both taken by the kernel's clock, so a command
+// started before the reaping never shows a later time however late its own shell ran.
 const char* const tool_body = R"sh(log=$(dirname "$0")/../log/tools.log
 record="== $(basename "$0")"
 out=; src=; prev=; depend=no
@@ -46,7 +50,22 @@ printf '%s\n' "$record" > "$log.$$"
 cat "$log.$$" >> "$log"
 rm -f "$log.$$"
 times=$(dirname "$0")/../log/times.log
-echo "start $(date +%s%N) $src" >> "$times"
+# The process zrvbuild started for this command: the interpreter, or this script where the
+# interpreter gave way to it.
+started=$$
+while parent=$(sed 's/^.*) //' "/proc/$started/stat" | cut -d' ' -f2) && [ "$parent" -gt 1 ] &&
+    [ "$(cat "/proc/$parent/comm")" != zrvbuild ]; do
+  started=$parent
+done
+set -- $(sed 's/^.*) //' "/proc/$started/stat")
+shift 19
+echo "start $1 $src" >> "$times"
+# In a parallel run, SRC.await names a failing source whose reaping this command waits for.
+if [ -f "$src.await" ] && [ "${ZRVBUILD_JOBS:-1}" != 1 ]; then
+  marker=$(dirname "$0")/../log/$(cat "$src.await" | tr / _).reaped
+  tries=0
+  while [ ! -e "$marker" ] && [ "$tries" -lt 3000 ]; do sleep 0.01; tries=$((tries + 1)); done
+fi
 if [ -f "$src.delay" ]; then sleep "$(cat "$src.delay")"; fi
 if [ -f "$src.say" ]; then cat "$src.say" >&2; fi
 if [ -f "$src.fail" ]; then
@@ -54,7 +73,13 @@ if [ -f "$src.fail" ]; then
   # may lag behind under load) logs its start before the failure is logged.
   sleep 0.4
   echo "error in $src" >&2
-  echo "failed $(date +%s%N) $src" >> "$times"
+  echo "failing $src" >> "$times"
+  (
+    while kill -0 "$started" 2>/dev/null; do sleep 0.01; done
+    read -r up rest < /proc/uptime
+    echo "reaped $(( ${up%.*} * $(getconf CLK_TCK) + ${up#*.} * $(getconf CLK_TCK) / 100 )) $src" >> "$times"
+    : > "$(dirname "$times")/$(echo "$src" | tr / _).reaped"
+  ) </dev/null >/dev/null 2>&1 &
   exit "$(cat "$src.fail")"
 fi
 if [ "$depend" = yes ]; then
@@ -75,7 +100,8 @@ struct run_outcome {
   std::string out;
   std::multiset<std::string> err_lines;
   std::vector<std::string> temporaries;  // what the run left in TMPDIR
-  std::vector<std::string> times;        // "start NS SRC" and "failed NS SRC", as logged
+  // "start TICKS SRC", "failing SRC" and "reaped TICKS SRC", as logged
+  std::vector<std::string> times;
 };
 
 std::multiset<std::string> split_records(const std::string& log) {
@@ -118,6 +144,9 @@ struct agreement_case {
   bool read_only_directory = false;
   // TMPDIR is a file system of 64 KiB, full before the run starts (a tmpfs; root only).
   bool full_temporary = false;
+  // With two jobs no slot frees before the failure is reaped (the others await it), so none of
+  // the commands beside the failure may start at all.
+  bool none_beside_at_two_jobs = false;
 };
 
 // Where the filler of a full TMPDIR lives; not a temporary of the run.
@@ -219,9 +248,23 @@ run_outcome run_case(const agreement_case& c, const std::string& jobs) {
   }
   if (mounted)
     std::system(("umount '" + temporary + "'").c_str());
+  // Each failing tool's watcher logs the reaping soon after; zrvbuild has reaped every command
+  // before it exits.
   const std::string times = dir.path("log/times.log");
-  for (const std::string& line : split_lines(file_exists(times) ? read_file(times) : ""))
-    outcome.times.push_back(line);
+  for (int tries = 0; tries < 2000; ++tries) {
+    const std::string text = file_exists(times) ? read_file(times) : "";
+    outcome.times.clear();
+    std::istringstream in(text);
+    int failing = 0, reaped = 0;
+    for (std::string line; std::getline(in, line);) {
+      outcome.times.push_back(line);
+      failing += line.rfind("failing ", 0) == 0;
+      reaped += line.rfind("reaped ", 0) == 0;
+    }
+    if (reaped >= failing)
+      break;
+    usleep(10000);
+  }
   return outcome;
 }
 
@@ -233,27 +276,27 @@ bool names_any(const std::string& text, const std::vector<std::string>& sources)
   return false;
 }
 
-// A command listed after a failure may start beside it, never once it has failed: each start of
-// such a command comes before the first failure ended.
+// A command listed after a failure may start beside it, never once zrvbuild has seen the
+// failure: each start of such a command comes no later than the first reaping of a failed one.
 void expect_none_started_after_a_failure(const run_outcome& outcome, const agreement_case& c) {
-  long long first_failure = -1;
+  long long first_reaped = -1;
   for (const std::string& line : outcome.times) {
     std::istringstream in(line);
     std::string word, source;
-    long long time = 0;
-    in >> word >> time >> source;
-    if (word == "failed" && (first_failure < 0 || time < first_failure))
-      first_failure = time;
+    long long ticks = 0;
+    in >> word >> ticks >> source;
+    if (word == "reaped" && (first_reaped < 0 || ticks < first_reaped))
+      first_reaped = ticks;
   }
-  if (first_failure < 0)
+  if (first_reaped < 0)
     return;
   for (const std::string& line : outcome.times) {
     std::istringstream in(line);
     std::string word, source;
-    long long time = 0;
-    in >> word >> time >> source;
+    long long ticks = 0;
+    in >> word >> ticks >> source;
     if (word == "start" && names_any(source, c.beside_failure)) {
-      EXPECT_LT(time, first_failure) << source << " started after a failure";
+      EXPECT_LE(ticks, first_reaped) << source << " started after a failure";
     }
   }
 }
@@ -312,12 +355,24 @@ const std::vector<agreement_case>& agreement_cases() {
        {{"b.c.fail", "3"}, {"a.c.delay", "0.3"}},
        {},
        {"c.c"}},
+      {"a source in the middle fails while an earlier one awaits its reaping",
+       {"a.c", "b.c", "c.c"},
+       {"a.c", "b.c", "c.c"},
+       {{"b.c.fail", "3"}, {"a.c.await", "b.c"}},
+       {},
+       {"c.c"},
+       false,
+       false,
+       true},
       {"a failure frees a job slot while an earlier source still runs",
        {"a.c", "b.c", "c.c", "d.c"},
        {"a.c", "b.c", "c.c", "d.c"},
-       {{"a.c.delay", "1"}, {"b.c.fail", "3"}},
+       {{"a.c.await", "b.c"}, {"a.c.delay", "0.3"}, {"b.c.fail", "3"}},
        {},
-       {"c.c", "d.c"}},
+       {"c.c", "d.c"},
+       false,
+       false,
+       true},
       {"the last source fails",
        {"a.c", "b.c", "c.c"},
        {"a.c", "b.c", "c.c"},
@@ -428,6 +483,11 @@ TEST(JobsAgree, ParallelRunsAgreeWithTheSequentialRun) {
       SCOPED_TRACE(std::string("ZRVBUILD_JOBS=") + jobs);
       const run_outcome whole = run_case(c, jobs);
       expect_none_started_after_a_failure(whole, c);
+      if (c.none_beside_at_two_jobs && std::string(jobs) == "2") {
+        for (const std::string& line : whole.times)
+          EXPECT_FALSE(line.rfind("start ", 0) == 0 && names_any(line, c.beside_failure))
+              << line << ": started beside a failure with no free slot";
+      }
       const run_outcome parallel = without_beside_failure(whole, c, sequential);
       EXPECT_EQ(sequential.records, parallel.records);
       EXPECT_EQ(sequential.files, parallel.files);
