@@ -1,12 +1,13 @@
 // Incremental builds with fake tools: the variable's values, what a dry run and -M still do, a
-// compiler that cannot say what it read, a compile that failed after writing its object, and a
-// record planted as a link.
+// compiler that cannot say what it read, a compile that failed after writing its object, a
+// record planted as a link, and why the link (and its strip) runs again.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,55 @@ std::size_t lines_with(const std::string& text, const std::string& word) {
   return count;
 }
 
+// The tools a run started, in order, by the first word of each logged line: "cc ld strip".
+std::string tools_in(const std::string& log) {
+  std::string tools;
+  for (std::size_t start = 0; start < log.size();) {
+    std::size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    tools += (tools.empty() ? "" : " ") + line.substr(0, line.find(' '));
+    start = end + 1;
+  }
+  return tools;
+}
+
 }  // namespace
+
+// A sequence of runs: each says under -v why the link runs (or that it is up to date), and the
+// strip request belongs to the link's record, so asking for it or no longer asking relinks.
+TEST(IncrementalCli, TheLinkSaysWhyItRunsAndFollowsTheStripRequest) {
+  fake_project p;
+  const auto retime_header = [&p]() {
+    const struct timespec times[2] = {{1000000200, 5}, {1000000200, 5}};
+    utimensat(AT_FDCWD, p.dir.path("h.h").c_str(), times, 0);
+  };
+  const auto remove_product = [&p]() { std::remove(p.dir.path("a.zrv").c_str()); };
+  const struct {
+    std::vector<std::string> args;
+    std::function<void()> before;
+    const char* link_line;
+    const char* tools;
+  } runs[] = {
+      {{"a.c"}, nullptr, "linking a.zrv: a.zrv is not recorded", "cc ld"},
+      {{"a.c"}, nullptr, "a.zrv is up to date", ""},
+      {{"a.c"}, retime_header, "linking a.zrv: a.o changed", "cc ld"},
+      {{"a.c", "-s"}, nullptr, "linking a.zrv: the command changed", "ld strip"},
+      {{"a.c", "-s"}, nullptr, "a.zrv is up to date", ""},
+      {{"a.c", "-s"}, remove_product, "linking a.zrv: a.zrv is missing", "ld strip"},
+      {{"a.c"}, nullptr, "linking a.zrv: the command changed", "ld"},
+  };
+  for (const auto& run : runs) {
+    if (run.before) run.before();
+    std::vector<std::string> args = {"-v"};
+    args.insert(args.end(), run.args.begin(), run.args.end());
+    const process_result result = p.build(args, "1");
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find(std::string("zrvbuild: ") + run.link_line + "\n"))
+        << run.link_line << "\n" << result.out;
+    EXPECT_EQ(run.tools, tools_in(p.take_log())) << run.link_line << "\n" << result.out;
+  }
+}
 
 TEST(IncrementalCli, OnlyZeroOrOneIsAValue) {
   for (const char* value : {"2", "yes", "true", " 1", "01", "1 "}) {
