@@ -18,8 +18,13 @@
 #include "text/text_rules.h"
 
 const char* const build_record_name = ".zrvbuild-record";
+const char* const build_record_lock_name = ".zrvbuild-record.lock";
 
 namespace {
+
+// Tries for the lock this often while another run holds it, and says so after about a second.
+const int lock_poll_milliseconds = 20;
+const int lock_tries_before_telling = 50;
 
 bool active = false;
 build_record record;
@@ -30,6 +35,7 @@ std::string private_directory;  // holds the compilers' dependency output
 int private_directory_slot = -1;
 bool private_directory_refused = false;  // none could be made: said once, no compile runs
 bool record_unwritable = false;          // a write failed: said once, not tried again
+lock_file record_lock;                   // held from the record's read to the run's end
 int dependency_files = 0;
 // The files this run's commands made, with their facts as each command ended: a later command
 // of the run that reads one (a module file, an object in the link) may trust it though it is
@@ -174,6 +180,28 @@ bool add_files(const std::vector<std::string>& names, bool made, long long start
   return true;
 }
 
+// One incremental run at a time in a directory: each reads the record at its start and writes it
+// whole, so a second run waits for the first to end instead of writing over its entries. A lock
+// that cannot be had at all (a directory not writable, whose record cannot be written either; a
+// link under the lock file's name) leaves the run as runs were without it, and says nothing.
+void lock_record() {
+  std::string reason;
+  if (!open_lock_file(build_record_lock_name, record_lock, reason)) return;
+  for (int tries = 1;; ++tries) {
+    const lock_result result = try_lock_file(record_lock, reason);
+    if (result == lock_result::taken) return;
+    if (result == lock_result::failed) {
+      close_lock_file(record_lock);
+      return;
+    }
+    if (tries == lock_tries_before_telling)
+      print_error("waiting for another run in this directory");
+    // Windows only records an interruption: the run ends here, as it would while commands run.
+    end_if_interrupted(0);
+    pause_milliseconds(lock_poll_milliseconds);
+  }
+}
+
 }  // namespace
 
 bool parse_incremental_request(const char* value, bool& on) {
@@ -189,6 +217,8 @@ bool parse_incremental_request(const char* value, bool& on) {
 void setup_incremental(const run_state& run, bool requested) {
   active = requested && !run.dry_run && !run.depend;
   if (!active) return;
+  // What another run made while this one waited is older than this run.
+  lock_record();
   run_start = file_clock_now();
   for (std::size_t i = 0; i < tool_environment_count; ++i) {
     const char* value = std::getenv(tool_environment_names[i]);
@@ -316,4 +346,5 @@ void finish_incremental() {
     release_temporary(private_directory_slot);
     private_directory.clear();
   }
+  close_lock_file(record_lock);
 }

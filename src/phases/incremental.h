@@ -1,7 +1,8 @@
 // Incremental builds (ZRVBUILD_INCREMENTAL=1): a compile or link whose output a record says was
 // made by exactly this command from files that have not changed since is skipped. Compiles ask
 // the compiler for every file it reads (GCC's "-MD -MF FILE"); the record, .zrvbuild-record in
-// the current directory, is written whole after every command that ends. When the mode is off
+// the current directory, is written whole after every command that ends; one run at a time in a
+// directory reads and writes it, a second one waiting for the first. When the mode is off
 // every call here leaves the command as it is.
 #pragma once
 
@@ -12,6 +13,8 @@
 
 // The record's name, in the current directory.
 extern const char* const build_record_name;
+// The file whose lock a run holds while it reads and writes the record, beside it.
+extern const char* const build_record_lock_name;
 
 // ZRVBUILD_INCREMENTAL: unset, empty or "0" off, "1" on; false for any other value.
 bool parse_incremental_request(const char* value, bool& on);

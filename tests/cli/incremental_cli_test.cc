@@ -1,6 +1,7 @@
 // Incremental builds with fake tools: the variable's values, what a dry run and -M still do, a
 // compiler that cannot say what it read, a compile that failed after writing its object, a
-// record planted as a link, and why the link (and its strip) runs again.
+// record planted as a link, why the link (and its strip) runs again, and two runs at once in one
+// directory.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -143,6 +144,7 @@ TEST(IncrementalCli, OnlyZeroOrOneIsAValue) {
     EXPECT_EQ(unset_log, p.take_log()) << value;
   }
   EXPECT_FALSE(file_exists(p.dir.path(".zrvbuild-record")));
+  EXPECT_FALSE(file_exists(p.dir.path(".zrvbuild-record.lock")));
 }
 
 TEST(IncrementalCli, CompilesAskWhatTheyReadAndDryRunsPrintEveryCommand) {
@@ -201,6 +203,78 @@ TEST(IncrementalCli, ARecordPlantedAsALinkIsReplaced) {
   struct stat status {};
   ASSERT_EQ(0, lstat(p.dir.path(".zrvbuild-record").c_str(), &status));
   EXPECT_TRUE(S_ISREG(status.st_mode));
+}
+
+// A lock file planted as a link is never opened through it, nor its target made: the run goes
+// on without the lock.
+TEST(IncrementalCli, ALockFilePlantedAsALinkIsNotFollowed) {
+  fake_project p;
+  ASSERT_EQ(0, symlink("elsewhere", p.dir.path(".zrvbuild-record.lock").c_str()));
+  const process_result result = p.build({"a.c"}, "1");
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("", result.err);
+  EXPECT_FALSE(file_exists(p.dir.path("elsewhere")));
+  EXPECT_EQ("cc ld", tools_in(p.take_log()));
+  // The record is kept as without the lock.
+  ASSERT_EQ(0, p.build({"a.c"}, "1").status);
+  EXPECT_EQ("", tools_in(p.take_log()));
+}
+
+// Two incremental runs at once in one directory, each making its own module: the second waits
+// for the first (and says so), then reads what the first recorded, so that every entry of both
+// is kept and the next runs compile nothing. The compilers wait at their start until the test
+// lets them go: the first run's compile ends only once the second run waits or compiles.
+TEST(IncrementalCli, TwoRunsAtOnceKeepEveryEntry) {
+  fake_project p;
+  write_file(p.dir.path("b.c"), "int b;\n");
+  const struct timespec times[2] = {{1000000000, 5}, {1000000000, 5}};
+  utimensat(AT_FDCWD, p.dir.path("b.c").c_str(), times, 0);
+  write_script(p.dir.path("bin/fake-cc"), fake_tool_body);
+  write_script(p.dir.path("bin/cc"), R"sh(bin=$(dirname "$0")
+prev=
+for word; do [ "$prev" = -o ] && out=$word; prev=$word; done
+: > "$bin/started.$out"
+while [ ! -f "$bin/go.$out" ]; do sleep 0.01; done
+exec "$bin/fake-cc" "$@"
+)sh");
+  std::vector<std::string> environment = {"PATH=" + p.dir.path("bin") + ":/usr/bin:/bin", "CC=cc",
+                                          "DL_LD=ld", "ZRVBUILD_PROGRESS=0",
+                                          "ZRVBUILD_INCREMENTAL=1"};
+  for (const std::string& entry : sanitizer_environment()) environment.push_back(entry);
+  const auto start = [&](const char* source, const char* product) {
+    return start_program({ZRVBUILD_EXE, source, "-o", product}, environment, p.dir.root);
+  };
+  // Looks every few milliseconds until ready holds; two minutes at most.
+  const auto wait_until = [](const std::function<bool()>& ready) {
+    for (int tries = 0; tries < 12000 && !ready(); ++tries) usleep(10000);
+    return ready();
+  };
+  const std::string waiting = "zrvbuild: waiting for another run in this directory\n";
+  started_program first = start("a.c", "first");
+  ASSERT_TRUE(wait_until([&]() { return file_exists(p.dir.path("bin/started.a.o")); }));
+  started_program second = start("b.c", "second");
+  ASSERT_TRUE(wait_until([&]() {
+    return file_exists(p.dir.path("bin/started.b.o")) ||
+           read_file(second.err_path).find(waiting) != std::string::npos;
+  }));
+  write_file(p.dir.path("bin/go.a.o"), "");
+  const process_result first_result = wait_program(first);
+  write_file(p.dir.path("bin/go.b.o"), "");
+  const process_result second_result = wait_program(second);
+  ASSERT_EQ(0, first_result.status) << first_result.err;
+  ASSERT_EQ(0, second_result.status) << second_result.err;
+  EXPECT_EQ("", first_result.err);
+  EXPECT_EQ(waiting, second_result.err);
+  EXPECT_EQ("fake-cc ld fake-cc ld", tools_in(p.take_log()));
+  for (const char* product : {"first", "second"}) {
+    const process_result again =
+        run_zrvbuild({"-v", product[0] == 'f' ? "a.c" : "b.c", "-o", product}, environment,
+                     p.dir.root);
+    ASSERT_EQ(0, again.status) << again.err;
+    EXPECT_NE(std::string::npos, again.out.find(std::string(product) + ".zrv is up to date"))
+        << again.out;
+  }
+  EXPECT_EQ("", tools_in(p.take_log()));
 }
 
 // A list that names no file read is no list: the compile runs every time.

@@ -333,7 +333,7 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
         return p.start({"-g"});
       },
       [&](int signal_number) {
-        expect_no_temporaries_left(p.dir.root, signal_number, record_name);
+        expect_no_temporaries_left(p.dir.root, signal_number, {record_name, record_name + ".lock"});
         const process_result next = p.build();
         ASSERT_EQ(0, next.status) << next.out << next.err;
         expect_module_of_a_clean_build(p, "after the next run");
