@@ -12,9 +12,11 @@
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/files.h"
+#include "platform/program_search.h"
 #include "platform/wrappers.h"
 #include "run/messages.h"
 #include "text/build_record.h"
+#include "text/program_words.h"
 #include "text/text_rules.h"
 
 const char* const build_record_name = ".zrvbuild-record";
@@ -41,6 +43,8 @@ int dependency_files = 0;
 // of the run that reads one (a module file, an object in the link) may trust it though it is
 // newer than that command's start, as long as it is still what its command made.
 std::map<std::string, file_facts> made_in_run;
+// The programs of each link as it started, by product, for its entry when it has ended.
+std::map<std::string, std::vector<recorded_file>> link_programs;
 
 bool made_by_this_run(const std::string& name, const file_facts& facts) {
   const auto found = made_in_run.find(name);
@@ -66,14 +70,38 @@ void write_record() {
               file.error);
 }
 
-// Why output is not up to date ("" when it is), in the words -v shows.
-std::string why_not_up_to_date(const std::string& output, const std::string& digest) {
+// The program files that the program words of each line of a command lead to now, with their
+// facts; a word that leads to no file has none (its command fails as it would anyway).
+std::vector<recorded_file> programs_of(const std::string& command_text) {
+  std::vector<recorded_file> programs;
+  std::size_t start = 0;
+  while (start < command_text.size()) {
+    std::size_t end = command_text.find('\n', start);
+    if (end == std::string::npos) end = command_text.size();
+    const std::string line = command_text.substr(start, end - start);
+    start = end + 1;
+    for (const std::string& word : program_words(split_interpreter_words(line))) {
+      recorded_file program;
+      program.name = find_program_file(word);
+      if (program.name.empty()) continue;
+      program.facts = read_file_facts(program.name);
+      if (program.facts.exists) programs.push_back(program);
+    }
+  }
+  return programs;
+}
+
+// Why output is not up to date ("" when it is), in the words -v shows. programs: those of its
+// command now.
+std::string why_not_up_to_date(const std::string& output, const std::string& digest,
+                               const std::vector<recorded_file>& programs) {
   const auto found = record.find(output);
   if (found == record.end()) return output + " is not recorded";
   std::vector<file_facts> now;
   now.reserve(found->second.files.size());
   for (const recorded_file& file : found->second.files) now.push_back(read_file_facts(file.name));
-  const std::string reason = stale_reason(&found->second, digest, environment, now, run_start);
+  const std::string reason =
+      stale_reason(&found->second, digest, environment, now, run_start, programs);
   return reason == "not recorded" ? output + " is not recorded" : reason;
 }
 
@@ -244,7 +272,8 @@ incremental_compile begin_incremental_compile(const planned_command& step) {
   state.command = step.command;
   if (!active) return state;
   const std::string digest = command_digest(step.command);
-  const std::string reason = why_not_up_to_date(step.output, digest);
+  state.programs = programs_of(step.command);
+  const std::string reason = why_not_up_to_date(step.output, digest, state.programs);
   if (reason.empty()) {
     tell(step.output + " is up to date");
     state.skip = true;
@@ -288,6 +317,7 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
     record_entry entry;
     entry.digest = command_digest(step.command);
     entry.environment = environment;
+    entry.programs = state.programs;
     std::set<std::string> seen;
     targets.insert(targets.begin(), step.output);
     if (add_files(targets, true, state.started, seen, entry) &&
@@ -304,7 +334,9 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
 
 bool link_is_up_to_date(const std::string& product, const std::string& command_text) {
   if (!active) return false;
-  const std::string reason = why_not_up_to_date(product, command_digest(command_text));
+  std::vector<recorded_file>& programs = link_programs[product];
+  programs = programs_of(command_text);
+  const std::string reason = why_not_up_to_date(product, command_digest(command_text), programs);
   if (reason.empty()) {
     tell(product + " is up to date");
     return true;
@@ -328,6 +360,7 @@ void end_incremental_link(const std::string& product, const std::string& command
     record_entry entry;
     entry.digest = command_digest(command_text);
     entry.environment = environment;
+    entry.programs = link_programs[product];
     std::set<std::string> seen;
     if (add_files({product}, true, started, seen, entry) &&
         add_files(inputs, false, started, seen, entry)) {

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "phases/command_plan.h"
 #include "run/run_state.h"
+#include "text/build_record.h"
 
 // The record's name, in the current directory.
 extern const char* const build_record_name;
@@ -28,6 +30,7 @@ struct incremental_compile {
   std::string dependency_file;  // the compiler's list of what it read; "" when not asked for
   int dependency_slot = -1;
   long long started = 0;  // on the file clock
+  std::vector<recorded_file> programs;  // the command's program files as it started
   bool skip = false;
   // No private temporary for the compiler's list could be made (said already): the compile
   // does not run and fails.
