@@ -221,7 +221,7 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
     const char* reason;
   } programs[] = {
       {{ccache, gcc}, ""},
-      {{ccache, elsewhere}, "the compiler /usr/bin/gcc changed"},
+      {{ccache, elsewhere}, "the compiler /opt/bin/gcc changed"},
       {{ccache, rewritten}, "the compiler /usr/bin/gcc changed"},
       {{replaced, gcc}, "the compiler /usr/bin/ccache changed"},
       {{ccache}, "the compiler /usr/bin/gcc changed"},

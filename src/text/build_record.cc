@@ -253,14 +253,14 @@ std::string changed_variable(const tool_environment& then, const tool_environmen
 }
 
 // The first program whose file differs between then and now (another path, changed facts, one
-// found only then or only now), or "".
+// found only then or only now), or "": named as found now, the recorded one when none is.
 std::string changed_program(const std::vector<recorded_file>& then,
                             const std::vector<recorded_file>& now) {
   for (std::size_t i = 0; i < then.size() || i < now.size(); ++i) {
-    if (i >= then.size()) return now[i].name;
-    if (i >= now.size() || now[i].name != then[i].name ||
+    if (i >= now.size()) return then[i].name;
+    if (i >= then.size() || now[i].name != then[i].name ||
         !same_file_facts(now[i].facts, then[i].facts))
-      return then[i].name;
+      return now[i].name;
   }
   return "";
 }

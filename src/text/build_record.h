@@ -90,7 +90,8 @@ bool facts_trusted(const file_facts& facts, long long start);
 
 // Why a recorded output is not up to date, or "" when it is: no entry, another command, a
 // variable of the tool environment set, unset or changed ("CPATH changed"), another program
-// behind the command's words or a program file changed ("the compiler /usr/bin/gcc changed";
+// behind the command's words or a program file changed ("the compiler /usr/bin/gcc changed",
+// naming the file found now, else the recorded one;
 // programs: the files the words lead to now, with their facts), or a
 // file of the entry that is missing or changed (any of its facts differs; content is never
 // read), or an input whose time is not trusted. now holds the facts of the entry's files at this moment, in the entry's

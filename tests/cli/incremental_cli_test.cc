@@ -1,7 +1,7 @@
 // Incremental builds with fake tools: the variable's values, what a dry run and -M still do, a
 // compiler that cannot say what it read, a compile that failed after writing its object, a
-// record planted as a link, why the link (and its strip) runs again, and two runs at once in one
-// directory.
+// record planted as a link, why the link (and its strip) runs again, another program behind the
+// same name, and two runs at once in one directory.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -119,6 +119,56 @@ TEST(IncrementalCli, TheLinkSaysWhyItRunsAndFollowsTheStripRequest) {
     EXPECT_NE(std::string::npos, result.out.find(std::string("zrvbuild: ") + run.link_line + "\n"))
         << run.link_line << "\n" << result.out;
     EXPECT_EQ(run.tools, tools_in(p.take_log())) << run.link_line << "\n" << result.out;
+  }
+}
+
+// The programs behind the command's words, found through PATH as the shell finds them: a rerun
+// with the same ones skips; the name found in a directory searched earlier, a program file
+// replaced or a launcher in front of it replaced reruns the command and -v names the file.
+TEST(IncrementalCli, AnotherProgramBehindTheSameNameReruns) {
+  fake_project p;
+  mkdir(p.dir.path("early").c_str(), 0755);
+  write_script(p.dir.path("bin/ccache"), "exec \"$@\"\n");
+  // Written beside and renamed over, as an upgrade replaces a program.
+  const auto replace = [&p](const std::string& name, const std::string& body) {
+    write_script(p.dir.path(name + ".new"), body);
+    std::rename(p.dir.path(name + ".new").c_str(), p.dir.path(name).c_str());
+  };
+  const std::string early_cc = p.dir.path("early/cc");
+  // The earlier cc hands over to the fake one, which logs and lists in bin.
+  const std::string hand_over = "exec \"$(dirname \"$0\")/../bin/cc\" \"$@\"\n";
+  const struct {
+    std::function<void()> before;
+    std::string line;
+    const char* tools;
+  } runs[] = {
+      {nullptr, "compiling a.c: a.o is not recorded", "cc ld"},
+      {nullptr, "a.o is up to date", ""},
+      {[&] { write_script(early_cc, hand_over); },
+       "compiling a.c: the compiler " + early_cc + " changed", "cc ld"},
+      {nullptr, "a.o is up to date", ""},
+      {[&] { replace("early/cc", "# the next version\n" + hand_over); },
+       "compiling a.c: the compiler " + early_cc + " changed", "cc ld"},
+      {nullptr, "a.o is up to date", ""},
+      {[&] { replace("bin/ccache", "# the next version\nexec \"$@\"\n"); },
+       "compiling a.c: the compiler " + p.dir.path("bin/ccache") + " changed", "cc ld"},
+      {[&] { replace("bin/ld", std::string(fake_tool_body) + "# the next version\n"); },
+       "linking a.zrv: the compiler " + p.dir.path("bin/ld") + " changed", "ld"},
+      {[&] { std::remove(early_cc.c_str()); },
+       "compiling a.c: the compiler " + p.dir.path("bin/cc") + " changed", "cc ld"},
+      {nullptr, "a.zrv is up to date", ""},
+  };
+  for (const auto& run : runs) {
+    if (run.before) run.before();
+    const process_result result = run_zrvbuild(
+        {"-v", "a.c"},
+        {"PATH=" + p.dir.path("early") + ":" + p.dir.path("bin") + ":/usr/bin:/bin", "F77=gf",
+         "CC=ccache cc", "DL_LD=ld", "ZRVBUILD_PROGRESS=0", "ZRVBUILD_INCREMENTAL=1"},
+        p.dir.root);
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find("zrvbuild: " + run.line + "\n"))
+        << run.line << "\n" << result.out;
+    EXPECT_EQ(run.tools, tools_in(p.take_log())) << run.line << "\n" << result.out;
   }
 }
 
