@@ -71,8 +71,12 @@ void write_record() {
 }
 
 // The program files that the program words of each line of a command lead to now, with their
-// facts; a word that leads to no file has none (its command fails as it would anyway).
+// facts; a word that leads to no file has none (its command fails as it would anyway). Each word
+// is looked up once a run: the same few programs run every command, and a search costs a stat
+// per PATH directory. A program replaced during the run is seen by the next run, whose facts
+// then differ from the recorded ones.
 std::vector<recorded_file> programs_of(const std::string& command_text) {
+  static std::map<std::string, recorded_file> found_programs;
   std::vector<recorded_file> programs;
   std::size_t start = 0;
   while (start < command_text.size()) {
@@ -81,11 +85,15 @@ std::vector<recorded_file> programs_of(const std::string& command_text) {
     const std::string line = command_text.substr(start, end - start);
     start = end + 1;
     for (const std::string& word : program_words(split_interpreter_words(line))) {
-      recorded_file program;
-      program.name = find_program_file(word);
-      if (program.name.empty()) continue;
-      program.facts = read_file_facts(program.name);
-      if (program.facts.exists) programs.push_back(program);
+      auto known = found_programs.find(word);
+      if (known == found_programs.end()) {
+        recorded_file program;
+        program.name = find_program_file(word);
+        if (!program.name.empty()) program.facts = read_file_facts(program.name);
+        known = found_programs.emplace(word, program).first;
+      }
+      if (!known->second.name.empty() && known->second.facts.exists)
+        programs.push_back(known->second);
     }
   }
   return programs;
