@@ -37,6 +37,8 @@ build_record sample_record() {
   record["mod.zrv"] = entry_of(command_digest("ld -o mod.zrv a.o"),
                                {file_of("mod.zrv", 1, 60 * second, true)});
   record["mod.zrv"].environment = {{"CPATH", "a dir:b\tdir"}, {"LIBRARY_PATH", ""}};
+  record["mod.zrv"].programs = {file_of("/usr/bin/ccache", 70, 30 * second, false),
+                                file_of("/opt/my tools/ld", 80, 20 * second, false)};
   return record;
 }
 
@@ -50,6 +52,12 @@ TEST(BuildRecord, TextReadsBackAsWritten) {
   for (const auto& [output, entry] : record) {
     const record_entry& back = read.at(output);
     EXPECT_EQ(entry.digest, back.digest);
+    EXPECT_EQ(entry.environment, back.environment);
+    ASSERT_EQ(entry.programs.size(), back.programs.size());
+    for (std::size_t i = 0; i < entry.programs.size(); ++i) {
+      EXPECT_EQ(entry.programs[i].name, back.programs[i].name);
+      EXPECT_TRUE(same_file_facts(entry.programs[i].facts, back.programs[i].facts)) << output;
+    }
     ASSERT_EQ(entry.files.size(), back.files.size());
     for (std::size_t i = 0; i < entry.files.size(); ++i) {
       EXPECT_EQ(entry.files[i].name, back.files[i].name);
@@ -69,7 +77,12 @@ TEST(BuildRecord, DamagedForeignOrCutRecordsAreRefused) {
   std::vector<std::string> damaged = {
       "",
       "zrvbuild build record 1\nend 0\n",
-      "zrvbuild build record 3\nend 0\n",
+      // Version 2 recorded no programs: its entries cannot tell another compiler.
+      "zrvbuild build record 2\nend 0\n",
+      "zrvbuild build record 4\nend 0\n",
+      // A program after the entry's files, or with a field missing.
+      std::string(whole).insert(whole.find('\n', whole.find("made 1 ")) + 1, "program 1 2 3 4 5\tcc\n"),
+      std::string(whole).replace(whole.find("program 70"), 11, "program 70\t"),
       // A field too many, or too few.
       std::string(whole).replace(whole.find("made 900"), 9, "made 900 1 "),
       std::string(whole).replace(whole.find("made 900"), 9, "made "),
@@ -192,6 +205,32 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
   };
   const std::vector<file_facts> same = {facts(10, 900 * second + 5), facts(20, 800 * second + 5),
                                         facts(30, 700 * second + 5)};
+  // The programs behind the command's words: another path, changed facts, one more or fewer.
+  record_entry with_programs = entry;
+  const recorded_file gcc = file_of("/usr/bin/gcc", 500, 100 * second + 1, false);
+  const recorded_file ccache = file_of("/usr/bin/ccache", 400, 100 * second + 1, false);
+  with_programs.programs = {ccache, gcc};
+  recorded_file elsewhere = gcc;
+  elsewhere.name = "/opt/bin/gcc";
+  recorded_file rewritten = gcc;
+  rewritten.facts.change_time += 1;
+  recorded_file replaced = ccache;
+  replaced.facts.inode += 1;
+  const struct {
+    std::vector<recorded_file> now;
+    const char* reason;
+  } programs[] = {
+      {{ccache, gcc}, ""},
+      {{ccache, elsewhere}, "the compiler /opt/bin/gcc changed"},
+      {{ccache, rewritten}, "the compiler /usr/bin/gcc changed"},
+      {{replaced, gcc}, "the compiler /usr/bin/ccache changed"},
+      {{ccache}, "the compiler /usr/bin/gcc changed"},
+      {{ccache, gcc, elsewhere}, "the compiler /opt/bin/gcc changed"},
+      {{}, "the compiler /usr/bin/ccache changed"},
+  };
+  for (const auto& c : programs)
+    EXPECT_EQ(c.reason, stale_reason(&with_programs, "D", {}, same, start, c.now)) << c.reason;
+  EXPECT_EQ("the command changed", stale_reason(&with_programs, "E", {}, same, start, {}));
   EXPECT_EQ("", stale_reason(&entry, "D", {}, same, start));
   EXPECT_EQ("not recorded", stale_reason(nullptr, "D", {}, same, start));
   EXPECT_EQ("the command changed", stale_reason(&entry, "E", {}, same, start));

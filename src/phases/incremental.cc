@@ -12,14 +12,21 @@
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
 #include "platform/files.h"
+#include "platform/program_search.h"
 #include "platform/wrappers.h"
 #include "run/messages.h"
 #include "text/build_record.h"
+#include "text/program_words.h"
 #include "text/text_rules.h"
 
 const char* const build_record_name = ".zrvbuild-record";
+const char* const build_record_lock_name = ".zrvbuild-record.lock";
 
 namespace {
+
+// Tries for the lock this often while another run holds it, and says so after about a second.
+const int lock_poll_milliseconds = 20;
+const int lock_tries_before_telling = 50;
 
 bool active = false;
 build_record record;
@@ -30,11 +37,14 @@ std::string private_directory;  // holds the compilers' dependency output
 int private_directory_slot = -1;
 bool private_directory_refused = false;  // none could be made: said once, no compile runs
 bool record_unwritable = false;          // a write failed: said once, not tried again
+lock_file record_lock;                   // held from the record's read to the run's end
 int dependency_files = 0;
 // The files this run's commands made, with their facts as each command ended: a later command
 // of the run that reads one (a module file, an object in the link) may trust it though it is
 // newer than that command's start, as long as it is still what its command made.
 std::map<std::string, file_facts> made_in_run;
+// The programs of each link as it started, by product, for its entry when it has ended.
+std::map<std::string, std::vector<recorded_file>> link_programs;
 
 bool made_by_this_run(const std::string& name, const file_facts& facts) {
   const auto found = made_in_run.find(name);
@@ -60,14 +70,46 @@ void write_record() {
               file.error);
 }
 
-// Why output is not up to date ("" when it is), in the words -v shows.
-std::string why_not_up_to_date(const std::string& output, const std::string& digest) {
+// The program files that the program words of each line of a command lead to now, with their
+// facts; a word that leads to no file has none (its command fails as it would anyway). Each word
+// is looked up once a run: the same few programs run every command, and a search costs a stat
+// per PATH directory. A program replaced during the run is seen by the next run, whose facts
+// then differ from the recorded ones.
+std::vector<recorded_file> programs_of(const std::string& command_text) {
+  static std::map<std::string, recorded_file> found_programs;
+  std::vector<recorded_file> programs;
+  std::size_t start = 0;
+  while (start < command_text.size()) {
+    std::size_t end = command_text.find('\n', start);
+    if (end == std::string::npos) end = command_text.size();
+    const std::string line = command_text.substr(start, end - start);
+    start = end + 1;
+    for (const std::string& word : program_words(split_interpreter_words(line))) {
+      auto known = found_programs.find(word);
+      if (known == found_programs.end()) {
+        recorded_file program;
+        program.name = find_program_file(word);
+        if (!program.name.empty()) program.facts = read_file_facts(program.name);
+        known = found_programs.emplace(word, program).first;
+      }
+      if (!known->second.name.empty() && known->second.facts.exists)
+        programs.push_back(known->second);
+    }
+  }
+  return programs;
+}
+
+// Why output is not up to date ("" when it is), in the words -v shows. programs: those of its
+// command now.
+std::string why_not_up_to_date(const std::string& output, const std::string& digest,
+                               const std::vector<recorded_file>& programs) {
   const auto found = record.find(output);
   if (found == record.end()) return output + " is not recorded";
   std::vector<file_facts> now;
   now.reserve(found->second.files.size());
   for (const recorded_file& file : found->second.files) now.push_back(read_file_facts(file.name));
-  const std::string reason = stale_reason(&found->second, digest, environment, now, run_start);
+  const std::string reason =
+      stale_reason(&found->second, digest, environment, now, run_start, programs);
   return reason == "not recorded" ? output + " is not recorded" : reason;
 }
 
@@ -174,6 +216,28 @@ bool add_files(const std::vector<std::string>& names, bool made, long long start
   return true;
 }
 
+// One incremental run at a time in a directory: each reads the record at its start and writes it
+// whole, so a second run waits for the first to end instead of writing over its entries. A lock
+// that cannot be had at all (a directory not writable, whose record cannot be written either; a
+// link under the lock file's name) leaves the run as runs were without it, and says nothing.
+void lock_record() {
+  std::string reason;
+  if (!open_lock_file(build_record_lock_name, record_lock, reason)) return;
+  for (int tries = 1;; ++tries) {
+    const lock_result result = try_lock_file(record_lock, reason);
+    if (result == lock_result::taken) return;
+    if (result == lock_result::failed) {
+      close_lock_file(record_lock);
+      return;
+    }
+    if (tries == lock_tries_before_telling)
+      print_error("waiting for another run in this directory");
+    // Windows only records an interruption: the run ends here, as it would while commands run.
+    end_if_interrupted(0);
+    pause_milliseconds(lock_poll_milliseconds);
+  }
+}
+
 }  // namespace
 
 bool parse_incremental_request(const char* value, bool& on) {
@@ -189,6 +253,8 @@ bool parse_incremental_request(const char* value, bool& on) {
 void setup_incremental(const run_state& run, bool requested) {
   active = requested && !run.dry_run && !run.depend;
   if (!active) return;
+  // What another run made while this one waited is older than this run.
+  lock_record();
   run_start = file_clock_now();
   for (std::size_t i = 0; i < tool_environment_count; ++i) {
     const char* value = std::getenv(tool_environment_names[i]);
@@ -214,7 +280,8 @@ incremental_compile begin_incremental_compile(const planned_command& step) {
   state.command = step.command;
   if (!active) return state;
   const std::string digest = command_digest(step.command);
-  const std::string reason = why_not_up_to_date(step.output, digest);
+  state.programs = programs_of(step.command);
+  const std::string reason = why_not_up_to_date(step.output, digest, state.programs);
   if (reason.empty()) {
     tell(step.output + " is up to date");
     state.skip = true;
@@ -258,6 +325,7 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
     record_entry entry;
     entry.digest = command_digest(step.command);
     entry.environment = environment;
+    entry.programs = state.programs;
     std::set<std::string> seen;
     targets.insert(targets.begin(), step.output);
     if (add_files(targets, true, state.started, seen, entry) &&
@@ -274,7 +342,9 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
 
 bool link_is_up_to_date(const std::string& product, const std::string& command_text) {
   if (!active) return false;
-  const std::string reason = why_not_up_to_date(product, command_digest(command_text));
+  std::vector<recorded_file>& programs = link_programs[product];
+  programs = programs_of(command_text);
+  const std::string reason = why_not_up_to_date(product, command_digest(command_text), programs);
   if (reason.empty()) {
     tell(product + " is up to date");
     return true;
@@ -298,6 +368,7 @@ void end_incremental_link(const std::string& product, const std::string& command
     record_entry entry;
     entry.digest = command_digest(command_text);
     entry.environment = environment;
+    entry.programs = link_programs[product];
     std::set<std::string> seen;
     if (add_files({product}, true, started, seen, entry) &&
         add_files(inputs, false, started, seen, entry)) {
@@ -316,4 +387,5 @@ void finish_incremental() {
     release_temporary(private_directory_slot);
     private_directory.clear();
   }
+  close_lock_file(record_lock);
 }

@@ -1,17 +1,22 @@
 // Incremental builds (ZRVBUILD_INCREMENTAL=1): a compile or link whose output a record says was
 // made by exactly this command from files that have not changed since is skipped. Compiles ask
 // the compiler for every file it reads (GCC's "-MD -MF FILE"); the record, .zrvbuild-record in
-// the current directory, is written whole after every command that ends. When the mode is off
+// the current directory, is written whole after every command that ends; one run at a time in a
+// directory reads and writes it, a second one waiting for the first. When the mode is off
 // every call here leaves the command as it is.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "phases/command_plan.h"
 #include "run/run_state.h"
+#include "text/build_record.h"
 
 // The record's name, in the current directory.
 extern const char* const build_record_name;
+// The file whose lock a run holds while it reads and writes the record, beside it.
+extern const char* const build_record_lock_name;
 
 // ZRVBUILD_INCREMENTAL: unset, empty or "0" off, "1" on; false for any other value.
 bool parse_incremental_request(const char* value, bool& on);
@@ -25,6 +30,7 @@ struct incremental_compile {
   std::string dependency_file;  // the compiler's list of what it read; "" when not asked for
   int dependency_slot = -1;
   long long started = 0;  // on the file clock
+  std::vector<recorded_file> programs;  // the command's program files as it started
   bool skip = false;
   // No private temporary for the compiler's list could be made (said already): the compile
   // does not run and fails.

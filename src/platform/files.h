@@ -2,7 +2,8 @@
 // (dependency files, the build record, the trace) or in place when they are devices; files read
 // whole with a size cap (argument files, the build record, the compilers' dependency lists,
 // sources and include files of the module scan); private temporaries (response files, the
-// compilers' dependency lists). Every failure comes with the system's reason. The temporaries
+// compilers' dependency lists); lock files, which one run at a time holds. Every failure comes
+// with the system's reason. The temporaries
 // are registered with the interruption registry, so a run ended by SIGINT or SIGTERM removes
 // them.
 #pragma once
@@ -81,6 +82,32 @@ std::string make_private_temporary_directory();
 
 // Removes a directory made by make_private_temporary_directory, once it is empty.
 void remove_private_temporary_directory(const std::string& name);
+
+// --- Lock files: a file that only serves for one process at a time to hold its lock, made when
+// missing and never removed (a removed lock file could be locked by two processes at once, each
+// through its own name). The lock goes with the process: its end, however it comes, gives the
+// lock up. (Platform.)
+
+struct lock_file {
+  long long handle = -1;  // the descriptor or handle; -1 when none is open
+};
+
+enum class lock_result { taken, busy, failed };
+
+// Opens the lock file at path, creating it when missing; never through a link and never
+// anything but a regular file (may_lock), and not inherited by commands. False with reason
+// otherwise.
+bool open_lock_file(const std::string& path, lock_file& lock, std::string& reason);
+
+// Takes the exclusive lock without waiting: busy while another process holds it, failed with
+// reason when it cannot be taken at all.
+lock_result try_lock_file(lock_file& lock, std::string& reason);
+
+// Closes the lock file, which gives its lock up.
+void close_lock_file(lock_file& lock);
+
+// Waits this long between tries for a lock.
+void pause_milliseconds(int milliseconds);
 
 // --- The platform's primitives behind the above (files_posix.cc, files_win32.cc). Each
 // failure sets reason to the system's words.

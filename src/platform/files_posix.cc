@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -167,6 +168,60 @@ bool create_new_directory(const std::string& path, std::string& reason) {
 
 bool remove_directory(const std::string& path) {
   return rmdir(path.c_str()) == 0;
+}
+
+bool open_lock_file(const std::string& path, lock_file& lock, std::string& reason) {
+  const int fd = open(path.c_str(),
+                      O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    reason = reason_of(errno);
+    return false;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    refuse(fd, errno, reason);
+    return false;
+  }
+  file_shape shape;
+  shape.kind = kind_of(info, -1);
+  if (!may_lock(shape)) {
+    close(fd);
+    reason = "not a regular file";
+    return false;
+  }
+  lock.handle = fd;
+  return true;
+}
+
+lock_result try_lock_file(lock_file& lock, std::string& reason) {
+  // A record lock: the process's end gives it up, and the commands it starts never hold it.
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  for (;;) {
+    if (fcntl(static_cast<int>(lock.handle), F_SETLK, &whole) == 0)
+      return lock_result::taken;
+    if (errno == EACCES || errno == EAGAIN)
+      return lock_result::busy;
+    if (errno != EINTR) {
+      reason = reason_of(errno);
+      return lock_result::failed;
+    }
+  }
+}
+
+void close_lock_file(lock_file& lock) {
+  if (lock.handle < 0)
+    return;
+  close(static_cast<int>(lock.handle));
+  lock.handle = -1;
+}
+
+void pause_milliseconds(int milliseconds) {
+  struct timespec pause {};
+  pause.tv_sec = milliseconds / 1000;
+  pause.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+  nanosleep(&pause, nullptr);
 }
 
 std::string temporary_directory() {

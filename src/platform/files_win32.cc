@@ -237,6 +237,55 @@ bool remove_directory(const std::string& path) {
   return RemoveDirectoryW(wide(path).c_str()) != 0;
 }
 
+bool open_lock_file(const std::string& path, lock_file& lock, std::string& reason) {
+  HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, share_all, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    reason = last_reason();
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  file_shape shape;
+  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information)) {
+    shape.kind = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                     ? file_kind::directory
+                     : file_kind::regular;
+    shape.link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  }
+  if (!may_lock(shape)) {
+    CloseHandle(handle);
+    reason = "not a regular file";
+    return false;
+  }
+  lock.handle = static_cast<long long>(reinterpret_cast<intptr_t>(handle));
+  return true;
+}
+
+lock_result try_lock_file(lock_file& lock, std::string& reason) {
+  HANDLE handle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(lock.handle));
+  OVERLAPPED start{};
+  if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                 MAXDWORD, &start))
+    return lock_result::taken;
+  const DWORD error = GetLastError();
+  if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
+    return lock_result::busy;
+  reason = reason_of(error);
+  return lock_result::failed;
+}
+
+void close_lock_file(lock_file& lock) {
+  if (lock.handle < 0)
+    return;
+  CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(lock.handle)));
+  lock.handle = -1;
+}
+
+void pause_milliseconds(int milliseconds) {
+  Sleep(static_cast<DWORD>(milliseconds));
+}
+
 std::string temporary_directory() {
   wchar_t directory[MAX_PATH + 2];
   const DWORD length = GetTempPathW(MAX_PATH + 2, directory);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-const char* const build_record_header = "zrvbuild build record 2";
+const char* const build_record_header = "zrvbuild build record 3";
 
 const char* const tool_environment_names[] = {
     "CPATH",           "C_INCLUDE_PATH",      "CPLUS_INCLUDE_PATH", "OBJC_INCLUDE_PATH",
@@ -59,6 +59,14 @@ bool parse_file_line(const std::string& rest, recorded_file& file) {
   return text.empty() && writable_name(file.name) && file.facts.size >= 0;
 }
 
+// "FACTS<TAB>NAME" and the line end.
+std::string file_line(const recorded_file& file) {
+  const file_facts& facts = file.facts;
+  return std::to_string(facts.size) + " " + std::to_string(facts.time) + " " +
+         std::to_string(facts.change_time) + " " + std::to_string(facts.device) + " " +
+         std::to_string(facts.inode) + "\t" + file.name + "\n";
+}
+
 }  // namespace
 
 bool same_file_facts(const file_facts& a, const file_facts& b) {
@@ -87,6 +95,8 @@ std::string build_record_text(const build_record& record) {
   for (const auto& [output, entry] : record) {
     bool writable = writable_name(output) && writable_name(entry.digest) &&
                     entry.digest.find(' ') == std::string::npos;
+    for (const recorded_file& file : entry.programs)
+      writable = writable && writable_name(file.name) && file.facts.exists;
     for (const recorded_file& file : entry.files)
       writable = writable && writable_name(file.name) && file.facts.exists;
     for (const auto& [name, value] : entry.environment)
@@ -95,13 +105,9 @@ std::string build_record_text(const build_record& record) {
     if (!writable) continue;
     text += "entry " + entry.digest + "\t" + output + "\n";
     for (const auto& [name, value] : entry.environment) text += "env " + name + "\t" + value + "\n";
-    for (const recorded_file& file : entry.files) {
-      const file_facts& facts = file.facts;
-      text += (file.made ? "made " : "file ") + std::to_string(facts.size) + " " +
-              std::to_string(facts.time) + " " + std::to_string(facts.change_time) + " " +
-              std::to_string(facts.device) + " " + std::to_string(facts.inode) + "\t" +
-              file.name + "\n";
-    }
+    for (const recorded_file& file : entry.programs) text += "program " + file_line(file);
+    for (const recorded_file& file : entry.files)
+      text += (file.made ? "made " : "file ") + file_line(file);
     ++entries;
   }
   return text + "end " + std::to_string(entries) + "\n";
@@ -139,9 +145,15 @@ bool parse_build_record(const std::string& text, build_record& record) {
       ++entries;
     } else if (word == "env") {
       const std::size_t tab = rest.find('\t');
-      if (current == nullptr || !current->files.empty() || tab == std::string::npos || tab == 0)
+      if (current == nullptr || !current->programs.empty() || !current->files.empty() ||
+          tab == std::string::npos || tab == 0)
         return false;
       current->environment.emplace_back(rest.substr(0, tab), rest.substr(tab + 1));
+    } else if (word == "program") {
+      recorded_file file;
+      if (current == nullptr || !current->files.empty() || !parse_file_line(rest, file))
+        return false;
+      current->programs.push_back(file);
     } else if (word == "file" || word == "made") {
       recorded_file file;
       file.made = word == "made";
@@ -240,15 +252,30 @@ std::string changed_variable(const tool_environment& then, const tool_environmen
   return "";
 }
 
+// The first program whose file differs between then and now (another path, changed facts, one
+// found only then or only now), or "": named as found now, the recorded one when none is.
+std::string changed_program(const std::vector<recorded_file>& then,
+                            const std::vector<recorded_file>& now) {
+  for (std::size_t i = 0; i < then.size() || i < now.size(); ++i) {
+    if (i >= now.size()) return then[i].name;
+    if (i >= then.size() || now[i].name != then[i].name ||
+        !same_file_facts(now[i].facts, then[i].facts))
+      return now[i].name;
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string stale_reason(const record_entry* entry, const std::string& digest,
                          const tool_environment& environment, const std::vector<file_facts>& now,
-                         long long run_start) {
+                         long long run_start, const std::vector<recorded_file>& programs) {
   if (entry == nullptr) return "not recorded";
   if (entry->digest != digest) return "the command changed";
   const std::string variable = changed_variable(entry->environment, environment);
   if (!variable.empty()) return variable + " changed";
+  const std::string program = changed_program(entry->programs, programs);
+  if (!program.empty()) return "the compiler " + program + " changed";
   if (entry->files.empty() || now.size() != entry->files.size()) return "not recorded";
   for (std::size_t i = 0; i < now.size(); ++i) {
     const recorded_file& then = entry->files[i];

@@ -42,12 +42,14 @@ extern const std::size_t tool_environment_count;
 // The variables of that table that are set, with their values, in the table's order.
 using tool_environment = std::vector<std::pair<std::string, std::string>>;
 
-// One output as a command made it: the command's digest, the tool environment it ran in, and
-// every file the decision covers with its facts when the command had ended: the outputs first,
-// then every input it read.
+// One output as a command made it: the command's digest, the tool environment it ran in, the
+// program files its program words led to as it started (launchers first; a word found nowhere
+// has none), and every file the decision covers with its facts when the command had ended: the
+// outputs first, then every input it read.
 struct record_entry {
   std::string digest;
   tool_environment environment;
+  std::vector<recorded_file> programs;
   std::vector<recorded_file> files;
 };
 
@@ -61,9 +63,10 @@ extern const char* const build_record_header;
 std::string command_digest(const std::string& command);
 
 // The record's text: the header, then for each output a line "entry DIGEST<TAB>OUTPUT" and for
-// each variable of its environment "env NAME<TAB>VALUE", for each of its files "made FACTS<TAB>NAME" (written by the command) or "file FACTS<TAB>NAME"
-// (read by it), FACTS being "SIZE TIME CHANGE_TIME DEVICE INODE", then "end N" with the number
-// of entries. Names
+// each variable of its environment "env NAME<TAB>VALUE", for each of its programs
+// "program FACTS<TAB>PATH", for each of its files "made FACTS<TAB>NAME" (written by the command)
+// or "file FACTS<TAB>NAME" (read by it), FACTS being "SIZE TIME CHANGE_TIME DEVICE INODE", then
+// "end N" with the number of entries. Names
 // holding a tab or a line end cannot be written; their entries are left out.
 std::string build_record_text(const build_record& record);
 
@@ -86,10 +89,13 @@ bool parse_dependency_output(const std::string& text, std::vector<std::string>& 
 bool facts_trusted(const file_facts& facts, long long start);
 
 // Why a recorded output is not up to date, or "" when it is: no entry, another command, a
-// variable of the tool environment set, unset or changed ("CPATH changed"), or a
+// variable of the tool environment set, unset or changed ("CPATH changed"), another program
+// behind the command's words or a program file changed ("the compiler /usr/bin/gcc changed",
+// naming the file found now, else the recorded one;
+// programs: the files the words lead to now, with their facts), or a
 // file of the entry that is missing or changed (any of its facts differs; content is never
 // read), or an input whose time is not trusted. now holds the facts of the entry's files at this moment, in the entry's
 // order.
 std::string stale_reason(const record_entry* entry, const std::string& digest,
                          const tool_environment& environment, const std::vector<file_facts>& now,
-                         long long run_start);
+                         long long run_start, const std::vector<recorded_file>& programs = {});

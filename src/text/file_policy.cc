@@ -44,6 +44,10 @@ bool may_remove(const file_shape& target) {
   return !is_stream_or_device(target.kind) && (target.kind != file_kind::directory || target.link);
 }
 
+bool may_lock(const file_shape& target) {
+  return target.kind == file_kind::regular && !target.link;
+}
+
 std::string read_refusal(const file_shape& source, read_use use, long long size) {
   switch (source.kind) {
     case file_kind::missing:

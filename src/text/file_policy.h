@@ -33,6 +33,10 @@ bool may_write_existing(const file_shape& target);
 // or fifo, nor a link to one.
 bool may_remove(const file_shape& target);
 
+// Whether a lock file of this shape may be held: a regular file that is not a link, so that
+// taking the lock never creates or opens a file elsewhere.
+bool may_lock(const file_shape& target);
+
 enum class read_use {
   own_file,       // a file zrvbuild reads for itself: regular files only
   argument_file,  // @FILE: a pipe or terminal too, so that a pipeline can hand over a list

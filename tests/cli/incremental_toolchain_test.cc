@@ -333,7 +333,7 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
         return p.start({"-g"});
       },
       [&](int signal_number) {
-        expect_no_temporaries_left(p.dir.root, signal_number, record_name);
+        expect_no_temporaries_left(p.dir.root, signal_number, {record_name, record_name + ".lock"});
         const process_result next = p.build();
         ASSERT_EQ(0, next.status) << next.out << next.err;
         expect_module_of_a_clean_build(p, "after the next run");
@@ -390,6 +390,23 @@ TEST_P(IncrementalToolchain, TheToolEnvironmentIsRecorded) {
   expect_built(p, {});
 }
 
+// A -v run of zrvbuild with these words in root, with the GNU/Linux settings where the standard
+// configuration needs them.
+process_result build_in(const std::string& root, const std::vector<std::string>& words,
+                        const std::string& jobs, bool incremental) {
+  std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+  if (std::string(build_constants::configuration) == "standard") {
+    argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
+            ZRVBUILD_EXE, "-v"};
+  }
+  argv.insert(argv.end(), words.begin(), words.end());
+  std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
+                                          std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME,
+                                          "ZRVBUILD_JOBS=" + jobs};
+  if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
+  return run_program(argv, environment, root);
+}
+
 // Plain Fortran is compiled as a clean build compiles it, never preprocessed: a comment
 // holding "/*", a continued string holding a predefined macro's name and a comment line holding
 // "__" keep their meaning, and zrvbuild's own scan says what such a source reads (the files of
@@ -411,20 +428,10 @@ TEST_P(IncrementalToolchain, PlainFortranKeepsItsMeaning) {
   };
   for (const auto& [name, text] : sources) edit(dir.path(name), text);
   const auto build = [&](const std::vector<std::string>& extra, bool incremental) {
-    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
-    if (std::string(build_constants::configuration) == "standard") {
-      argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
-              ZRVBUILD_EXE, "-v"};
-    }
-    for (const char* word :
-         {"shapes.f90", "shape_user.f90", "comments.f90", "xerbla.f", "-Iinc", "-o", "plain"})
-      argv.push_back(word);
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
-                                            std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME,
-                                            std::string("ZRVBUILD_JOBS=") + GetParam()};
-    if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
-    return run_program(argv, environment, dir.root);
+    std::vector<std::string> words = {"shapes.f90", "shape_user.f90", "comments.f90", "xerbla.f",
+                                      "-Iinc",      "-o",             "plain"};
+    words.insert(words.end(), extra.begin(), extra.end());
+    return build_in(dir.root, words, GetParam(), incremental);
   };
   const auto expect_run = [&](const std::vector<std::string>& expected,
                               const std::vector<std::string>& extra) {
@@ -448,6 +455,47 @@ TEST_P(IncrementalToolchain, PlainFortranKeepsItsMeaning) {
   // A definition on the command line no longer keeps plain Fortran from being skipped.
   expect_run(all, {"-DEXTRA=1"});
   expect_run({}, {"-DEXTRA=1"});
+}
+
+// A module chain listed users first, which only parallel jobs build: a uses b's module, b uses
+// c's. After an edit of b alone, c is up to date and ends as soon as it is considered, after b
+// and a were passed over as not ready; b must still start, and a after it when b's interface
+// changed. The module is then a clean build's.
+TEST(IncrementalToolchainJobs, ASkippedModuleStartsTheJobsWaitingForIt) {
+  ZRV_NEED_TOOLS("gfortran");
+  scratch_dir dir;
+  const auto b_text = [](const char* constant, const char* value) {
+    return std::string("module bmod\n  use cmod\n  implicit none\n  integer, parameter :: ") +
+           constant + " = 7\ncontains\n  integer function b_value()\n    b_value = base + " +
+           value + "\n  end function\nend module\n";
+  };
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"a.f90", "subroutine a_user(x)\n  use bmod\n  integer :: x\n  x = b_value()\n"
+                "end subroutine\n"},
+      {"b.f90", b_text("seven", "10")},
+      {"c.f90", "module cmod\n  integer, parameter :: base = 3\nend module\n"},
+  };
+  for (const auto& [name, text] : sources) edit(dir.path(name), text);
+  std::vector<std::string> names;
+  for (const auto& source : sources) names.push_back(source.first);
+  const std::vector<std::string> words = {"a.f90", "b.f90", "c.f90", "-o", "chain"};
+  const struct {
+    std::string b;
+    std::vector<std::string> expected;
+  } steps[] = {
+      {b_text("seven", "10"), {"a.f90", "b.f90", "c.f90", "link chain.zrv"}},
+      {b_text("seven", "20"), {"b.f90", "link chain.zrv"}},
+      {b_text("sept", "20"), {"b.f90", "a.f90", "link chain.zrv"}},
+  };
+  for (const auto& step : steps) {
+    edit(dir.path("b.f90"), step.b);
+    const process_result result = build_in(dir.root, words, "4", true);
+    ASSERT_EQ(0, result.status) << result.out << result.err;
+    EXPECT_EQ(as_set(step.expected), as_set(commands_run(result.out))) << result.out;
+    expect_clean_build_at_the_same_path(
+        dir.root, names, "chain.zrv",
+        [&]() { return build_in(dir.root, words, "4", false); }, result.out);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalToolchain, ::testing::Values("1", "4"),

@@ -25,10 +25,10 @@ void kill_at_random_moments(int rounds, int longest_ms, bool orphans_finish,
                             const std::function<started_program(int round)>& start_run,
                             const std::function<void(int signal_number)>& check);
 
-// Hidden files in dir other than kept are temporaries a run left: none may be left after
+// Hidden files in dir other than those kept are temporaries a run left: none may be left after
 // SIGINT or SIGTERM; they are removed for the next round.
 void expect_no_temporaries_left(const std::string& dir, int signal_number,
-                                const std::string& kept);
+                                const std::vector<std::string>& kept);
 
 // Starts 24 runs and ends each at a random moment up to longest_ms: SIGINT to the process
 // group, SIGTERM to zrvbuild alone or SIGKILL to the group. Each dependency file named in
