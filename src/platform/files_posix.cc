@@ -59,6 +59,32 @@ std::FILE* refuse(int fd, int error, std::string& reason) {
   return nullptr;
 }
 
+// Opens path, never through a link (flags gain O_NOFOLLOW and the rest of what every such open
+// needs), and keeps the descriptor only when the open file's shape is allowed; -1 with reason
+// (refusal when the shape is not allowed) otherwise.
+int open_unfollowed(const std::string& path, int flags, bool (*allowed)(const file_shape&),
+                    const char* refusal, std::string& reason) {
+  const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    reason = reason_of(errno);
+    return -1;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    refuse(fd, errno, reason);
+    return -1;
+  }
+  file_shape shape;
+  shape.kind = kind_of(info, -1);
+  shape.names = static_cast<unsigned long>(info.st_nlink);
+  if (!allowed(shape)) {
+    close(fd);
+    reason = refusal;
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 file_shape inspect_file(const std::string& path) {
@@ -125,22 +151,10 @@ std::FILE* open_descriptor(int descriptor, std::string& reason) {
 }
 
 std::FILE* open_existing_regular(const std::string& path, std::string& reason) {
-  const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    reason = reason_of(errno);
+  const int fd = open_unfollowed(path, O_WRONLY, may_write_existing,
+                                 "not a plain file of its own when opened", reason);
+  if (fd < 0)
     return nullptr;
-  }
-  struct stat info;
-  if (fstat(fd, &info) != 0)
-    return refuse(fd, errno, reason);
-  file_shape shape;
-  shape.kind = kind_of(info, -1);
-  shape.names = static_cast<unsigned long>(info.st_nlink);
-  if (!may_write_existing(shape)) {
-    close(fd);
-    reason = "not a plain file of its own when opened";
-    return nullptr;
-  }
   if (!make_blocking(fd) || ftruncate(fd, 0) != 0)
     return refuse(fd, errno, reason);
   return stream_of(fd, "w", reason);
@@ -171,24 +185,9 @@ bool remove_directory(const std::string& path) {
 }
 
 bool open_lock_file(const std::string& path, lock_file& lock, std::string& reason) {
-  const int fd = open(path.c_str(),
-                      O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    reason = reason_of(errno);
+  const int fd = open_unfollowed(path, O_RDWR | O_CREAT, may_lock, "not a regular file", reason);
+  if (fd < 0)
     return false;
-  }
-  struct stat info;
-  if (fstat(fd, &info) != 0) {
-    refuse(fd, errno, reason);
-    return false;
-  }
-  file_shape shape;
-  shape.kind = kind_of(info, -1);
-  if (!may_lock(shape)) {
-    close(fd);
-    reason = "not a regular file";
-    return false;
-  }
   lock.handle = fd;
   return true;
 }

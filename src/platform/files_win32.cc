@@ -109,6 +109,31 @@ std::FILE* stream_of(HANDLE handle, bool text, std::string& reason) {
   return stream;
 }
 
+// For a handle opened without following a reparse point: keeps it when the open file's shape
+// (a disk file's kind, whether it is a link itself, its names) is allowed; else closes it and
+// gives the reason (refusal when the shape is not allowed). False for an invalid handle too.
+bool keep_if_allowed(HANDLE handle, bool (*allowed)(const file_shape&), const char* refusal,
+                     std::string& reason) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    reason = last_reason();
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  file_shape shape;
+  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information)) {
+    shape.kind = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                     ? file_kind::directory
+                     : file_kind::regular;
+    shape.link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    shape.names = information.nNumberOfLinks;
+  }
+  if (allowed(shape))
+    return true;
+  CloseHandle(handle);
+  reason = refusal;
+  return false;
+}
+
 bool missing_error(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
          error == ERROR_INVALID_NAME;
@@ -188,24 +213,9 @@ std::FILE* open_descriptor(int descriptor, std::string& reason) {
 
 std::FILE* open_existing_regular(const std::string& path, std::string& reason) {
   HANDLE handle = open_handle(path, GENERIC_WRITE, FILE_FLAG_OPEN_REPARSE_POINT);
-  if (handle == INVALID_HANDLE_VALUE) {
-    reason = last_reason();
+  if (!keep_if_allowed(handle, may_write_existing, "not a plain file of its own when opened",
+                       reason))
     return nullptr;
-  }
-  BY_HANDLE_FILE_INFORMATION information;
-  file_shape shape;
-  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information)) {
-    shape.kind = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                     ? file_kind::directory
-                     : file_kind::regular;
-    shape.link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    shape.names = information.nNumberOfLinks;
-  }
-  if (!may_write_existing(shape)) {
-    CloseHandle(handle);
-    reason = "not a plain file of its own when opened";
-    return nullptr;
-  }
   if (!SetEndOfFile(handle)) {
     reason = last_reason();
     CloseHandle(handle);
@@ -241,23 +251,8 @@ bool open_lock_file(const std::string& path, lock_file& lock, std::string& reaso
   HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, share_all, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                               nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    reason = last_reason();
+  if (!keep_if_allowed(handle, may_lock, "not a regular file", reason))
     return false;
-  }
-  BY_HANDLE_FILE_INFORMATION information;
-  file_shape shape;
-  if (GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &information)) {
-    shape.kind = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                     ? file_kind::directory
-                     : file_kind::regular;
-    shape.link = (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  }
-  if (!may_lock(shape)) {
-    CloseHandle(handle);
-    reason = "not a regular file";
-    return false;
-  }
   lock.handle = static_cast<long long>(reinterpret_cast<intptr_t>(handle));
   return true;
 }
