@@ -326,7 +326,7 @@ TEST_P(IncrementalToolchain, InterruptedRunsLeaveNothingThatWouldBeSkipped) {
                                                             began)
           .count());
   kill_at_random_moments(
-      9, whole_build_ms, /*orphans_finish=*/true,
+      9, whole_build_ms,
       [&](int round) {
         const auto& [name, text] = edit_sequence[round % edit_sequence.size()];
         edit(p.path(name), text + "\n");

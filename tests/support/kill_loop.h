@@ -17,11 +17,11 @@ extern const char* const slow_dependency_compiler;
 
 // Starts rounds runs (start_run(round)) and ends each at a random moment up to longest_ms:
 // SIGINT to the process group, SIGTERM to zrvbuild alone or SIGKILL to the group, in turn.
-// Once zrvbuild has ended, whatever is left of its group is killed (after SIGTERM, with
-// orphans_finish, only once it has ended by itself: a compiler left behind writes its output
-// to the end) and check(signal_number) sees what the run left. The random seed and each
+// Once zrvbuild has ended, whatever is left of its group is killed (after SIGTERM, only once it
+// has ended by itself: a compiler left behind writes its output to the end, and check sees
+// whatever it wrote) and check(signal_number) sees what the run left. The random seed and each
 // round's signal and moment are in the trace.
-void kill_at_random_moments(int rounds, int longest_ms, bool orphans_finish,
+void kill_at_random_moments(int rounds, int longest_ms,
                             const std::function<started_program(int round)>& start_run,
                             const std::function<void(int signal_number)>& check);
 
