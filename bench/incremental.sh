@@ -3,7 +3,8 @@
 # modules (each of most using the one before it) and 8 C++ sources, built into a module. Times
 # a clean build; a rerun with nothing changed, against ninja's rerun of the same sources built
 # through the CMake package; and a rerun after a change to the body of one Fortran source,
-# against that file's compile and the link run on their own (and ninja's rebuild). Prints a
+# against that file's compile and the link run on their own (and ninja's rebuild); and a rerun of
+# 30 preprocessed Fortran modules with nothing changed at two jobs against one. Prints a
 # Markdown table (medians of hyperfine runs) and the ratios next to their goals; nothing is
 # asserted.
 #
@@ -106,12 +107,43 @@ hyperfine --style none --runs "$runs" --export-json change.json --prepare "sh ed
   -n "ninja, one body changed" "ninja -C ninja" \
   -n "that compile and the link run directly" "sh direct.sh" >/dev/null
 
+# 30 preprocessed modules (.F90 with a conditional), each using the one before it: a no-op rerun
+# at 2 jobs, whose module scan could preprocess every source, against one job, which scans none.
+mkdir f90
+f90_sources=()
+for i in $(seq 1 30); do
+  {
+    echo "module p$i"
+    if [ "$i" -gt 1 ]; then echo "  use p$((i - 1))"; fi
+    echo "  implicit none"
+    echo "#ifdef WIDE"
+    echo "  integer, parameter :: k$i = 8"
+    echo "#else"
+    echo "  integer, parameter :: k$i = 4"
+    echo "#endif"
+    echo "end module"
+  } >"f90/p$i.F90"
+  f90_sources+=("p$i.F90")
+done
+touch -d '1 hour ago' f90/*.F90
+(cd f90 && ZRVBUILD_JOBS=2 "$zrvbuild" "${f90_sources[@]}" -o f90 >/dev/null)
+{
+  printf 'cd f90 && exec'
+  printf ' %s' "$zrvbuild" "${f90_sources[@]}" -o f90
+  echo
+} >f90_rerun.sh
+hyperfine --style none --warmup 2 --runs "$runs" --export-json f90.json \
+  -n "30 .F90, one job" "ZRVBUILD_JOBS=1 sh f90_rerun.sh" \
+  -n "30 .F90, two jobs" "ZRVBUILD_JOBS=2 sh f90_rerun.sh" >/dev/null
+
 median() { jq -r --arg name "$2" '.results[] | select(.command == $name) | .median' "$1"; }
 zrv_noop=$(median noop.json "zrvbuild no-op")
 ninja_noop=$(median noop.json "ninja no-op")
 zrv_change=$(median change.json "zrvbuild, one body changed")
 ninja_change=$(median change.json "ninja, one body changed")
 direct=$(median change.json "that compile and the link run directly")
+f90_one=$(median f90.json "30 .F90, one job")
+f90_two=$(median f90.json "30 .F90, two jobs")
 ms() { echo "scale=1; 1000 * $1 / 1" | bc; }
 ratio() { echo "scale=2; $1 / $2" | bc; }
 
@@ -124,10 +156,13 @@ cat <<TABLE
 | zrvbuild, one Fortran body changed | $(ms "$zrv_change") |
 | ninja, one Fortran body changed | $(ms "$ninja_change") |
 | that compile and the link run directly | $(ms "$direct") |
+| no-op of 30 .F90 modules, one job | $(ms "$f90_one") |
+| no-op of 30 .F90 modules, two jobs | $(ms "$f90_two") |
 
 | ratio | figure | goal |
 |---|---|---|
 | no-op / clean build | $(echo "scale=2; 100 * $zrv_noop / $clean" | bc)% | at most 2% |
 | no-op / ninja no-op | $(ratio "$zrv_noop" "$ninja_noop") | at most 1.2 |
 | one change / its compile and link | $(ratio "$zrv_change" "$direct") | at most 1.1 |
+| 30 .F90 no-op, two jobs / one job | $(ratio "$f90_two" "$f90_one") | at most 1.2 |
 TABLE

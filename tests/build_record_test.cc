@@ -280,3 +280,73 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
   EXPECT_EQ("b.h has a time not before this run",
             stale_reason(&ahead, "D", {}, {facts(10, start + 5), facts(30, start + second)}, start));
 }
+
+// A compile up to date now is surely skipped unless a compile that runs may write what it read.
+TEST(BuildRecord, OnlyCompilesNothingCanRemakeInputsForAreSurelySkipped) {
+  const auto compile = [](const std::vector<std::string>& made,
+                          const std::vector<std::string>& read) {
+    std::vector<recorded_file> files;
+    for (const std::string& name : made) files.push_back(file_of(name, 1, second, true));
+    for (const std::string& name : read) files.push_back(file_of(name, 1, second, false));
+    return entry_of("D", files);
+  };
+  const record_entry definer = compile({"d.o", "shapes.mod"}, {"d.F90"});
+  const record_entry user = compile({"u.o"}, {"u.F90", "shapes.mod"});
+  const record_entry dotted_user = compile({"v.o"}, {"v.F90", "./shapes.mod"});
+  const record_entry foreign_user = compile({"w.o"}, {"w.F90", "inc/outside.mod", "x.inc"});
+  const record_entry plain = compile({"p.o"}, {"p.c", "p.h"});
+  const record_entry top_user = compile({"t.o"}, {"t.F90", "users.mod"});
+  const record_entry user_defining = compile({"u.o", "users.mod"}, {"u.F90", "shapes.mod"});
+  const record_entry header_reader = compile({"h.o"}, {"h.c", "gen.h"});
+  const record_entry header_maker = compile({"g.o", "gen.h"}, {"g.c"});
+  const struct {
+    std::vector<const record_entry*> entries;
+    std::vector<bool> up_to_date;
+    std::vector<bool> expected;
+    const char* why;
+  } cases[] = {
+      {{&definer, &user, &dotted_user, &foreign_user, &plain},
+       {true, true, true, true, true},
+       {true, true, true, true, true},
+       "nothing runs: every module file stays as it is"},
+      {{&user, &definer, &plain},
+       {true, false, true},
+       {false, false, true},
+       "the definer runs, so its user may have to follow"},
+      {{&dotted_user, &definer},
+       {true, false},
+       {false, false},
+       "the same module file under another spelling"},
+      {{&foreign_user, &plain, &definer},
+       {true, true, false},
+       {false, true, false},
+       "a module file no compile up to date made may be made by one that runs"},
+      {{&foreign_user, &plain, nullptr},
+       {true, true, false},
+       {false, true, false},
+       "a compile without an entry may define any module"},
+      {{&user, &definer, &plain},
+       {true, true, false},
+       {true, true, false},
+       "a module file an up-to-date compile made stays as it is"},
+      {{&top_user, &user_defining, &definer},
+       {true, true, false},
+       {false, false, false},
+       "a chain: the definer runs, its user may run, and so may the user's user"},
+      {{&top_user, &user_defining, &definer},
+       {true, false, true},
+       {false, false, true},
+       "the middle of a chain runs"},
+      {{&header_reader, &header_maker},
+       {true, false},
+       {false, false},
+       "any file a compile that runs made, not only module files"},
+      {{&header_reader, &header_maker},
+       {true, true},
+       {true, true},
+       "the same, with both up to date"},
+      {{nullptr, &plain}, {true, true}, {false, true}, "no entry is never sure"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.expected, surely_skipped(c.entries, c.up_to_date)) << c.why;
+}

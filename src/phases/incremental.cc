@@ -2,6 +2,7 @@
 // and made, and the record file.
 #include "phases/incremental.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -273,6 +274,24 @@ void setup_incremental(const run_state& run, bool requested) {
     tell(std::string(build_record_name) + " cannot be read: everything is rebuilt");
     record_changed = true;
   }
+}
+
+std::vector<bool> compiles_surely_skipped(const std::vector<planned_command>& steps) {
+  std::vector<bool> skipped(steps.size(), false);
+  if (!active) return skipped;
+  std::vector<const record_entry*> entries;
+  std::vector<bool> up_to_date;
+  for (const planned_command& step : steps) {
+    if (!step.refusal.empty()) break;
+    const auto found = record.find(step.output);
+    entries.push_back(found == record.end() ? nullptr : &found->second);
+    up_to_date.push_back(
+        why_not_up_to_date(step.output, command_digest(step.command), programs_of(step.command))
+            .empty());
+  }
+  const std::vector<bool> sure = surely_skipped(entries, up_to_date);
+  std::copy(sure.begin(), sure.end(), skipped.begin());
+  return skipped;
 }
 
 incremental_compile begin_incremental_compile(const planned_command& step) {

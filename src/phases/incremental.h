@@ -37,6 +37,12 @@ struct incremental_compile {
   bool refused = false;
 };
 
+// Before a parallel run orders its compiles: which of steps (up to the first refusal) will
+// surely be skipped, decided from the record and the files' facts alone (see surely_skipped),
+// so that the module scan leaves their sources out. All false when the mode is off. Each is
+// still decided again where it would start.
+std::vector<bool> compiles_surely_skipped(const std::vector<planned_command>& steps);
+
 // Called where the compile would start. Under -v says why it runs or is skipped.
 incremental_compile begin_incremental_compile(const planned_command& step);
 

@@ -326,7 +326,11 @@ void plan_start_order(schedule& plan) {
 // The jobs of a plan up to its first refusal, with what the waiting rules need to know of each.
 void add_jobs(const std::vector<planned_command>& steps, bool depend, schedule& plan,
               std::vector<job_facts>& facts) {
-  const std::vector<fortran_scan> scans = scan_fortran_steps(steps, plan.limit, *plan.server);
+  // An incremental run orders only the compiles that may run: the others are skipped at once.
+  const std::vector<bool> unscanned =
+      depend ? std::vector<bool>() : compiles_surely_skipped(steps);
+  const std::vector<fortran_scan> scans =
+      scan_fortran_steps(steps, unscanned, plan.limit, *plan.server);
   for (std::size_t index = 0; index < steps.size(); ++index) {
     const planned_command& step = steps[index];
     if (!step.refusal.empty())

@@ -218,6 +218,7 @@ std::vector<fortran_scan> scan_fortran_sources_as_they_stand(
 }
 
 std::vector<fortran_scan> scan_fortran_steps(const std::vector<planned_command>& steps,
+                                             const std::vector<bool>& unscanned,
                                              std::size_t limit, jobserver& server) {
   std::vector<fortran_scan> scans(steps.size());
   preprocess_run run;
@@ -227,7 +228,7 @@ std::vector<fortran_scan> scan_fortran_steps(const std::vector<planned_command>&
     const planned_command& step = steps[index];
     if (!step.refusal.empty())
       break;
-    if (!step.fortran)
+    if (!step.fortran || (index < unscanned.size() && unscanned[index]))
       continue;
     const std::vector<std::string> words = split_interpreter_words(step.preprocess);
     const fortran_reading reading = read_fortran_command(step.name, words);

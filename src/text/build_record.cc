@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 
 const char* const build_record_header = "zrvbuild build record 3";
 
@@ -285,4 +286,50 @@ std::string stale_reason(const record_entry* entry, const std::string& digest,
       return then.name + " has a time not before this run";
   }
   return "";
+}
+
+namespace {
+
+bool ends_with_text(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool is_module_file_name(const std::string& name) {
+  return ends_with_text(name, ".mod") || ends_with_text(name, ".smod");
+}
+
+}  // namespace
+
+std::vector<bool> surely_skipped(const std::vector<const record_entry*>& entries,
+                                 const std::vector<bool>& up_to_date) {
+  std::vector<bool> sure(entries.size(), false);
+  for (std::size_t i = 0; i < entries.size(); ++i) sure[i] = up_to_date[i] && entries[i] != nullptr;
+  // A compile that may run may remake what it made, and so make those that read it run in
+  // turn: repeated until no more compile may run.
+  for (bool changed = true; changed;) {
+    changed = false;
+    std::set<std::string> made_by_sure;
+    std::set<std::string> made_by_others;
+    bool any_runs = false;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      any_runs = any_runs || !sure[i];
+      if (entries[i] == nullptr) continue;
+      for (const recorded_file& file : entries[i]->files) {
+        if (file.made) (sure[i] ? made_by_sure : made_by_others).insert(file.name);
+      }
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      if (!sure[i]) continue;
+      for (const recorded_file& file : entries[i]->files) {
+        if (file.made) continue;
+        if (made_by_others.count(file.name) != 0 ||
+            (any_runs && is_module_file_name(file.name) && made_by_sure.count(file.name) == 0)) {
+          sure[i] = false;
+          changed = true;
+          break;
+        }
+      }
+    }
+  }
+  return sure;
 }

@@ -99,3 +99,13 @@ bool facts_trusted(const file_facts& facts, long long start);
 std::string stale_reason(const record_entry* entry, const std::string& digest,
                          const tool_environment& environment, const std::vector<file_facts>& now,
                          long long run_start, const std::vector<recorded_file>& programs = {});
+
+// Which compiles of a parallel run will surely be skipped, so that their sources need no module
+// scan to order them: entries[i] is compile i's entry (null when it has none), up_to_date[i]
+// whether stale_reason finds it up to date now. A compile up to date now is surely skipped
+// unless it read a file that a compile of the run may write anew: one that the entry of a
+// compile not surely skipped made (so a change reaches along a chain of modules), or, while any
+// compile may run, a module file ("NAME.mod" or "NAME.smod") that no compile surely skipped made
+// (a compile that runs may define a module it did not define before).
+std::vector<bool> surely_skipped(const std::vector<const record_entry*>& entries,
+                                 const std::vector<bool>& up_to_date);

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -497,6 +499,95 @@ TEST(IncrementalToolchainJobs, ASkippedModuleStartsTheJobsWaitingForIt) {
         [&]() { return build_in(dir.root, words, "4", false); }, result.out);
   }
 }
+
+// Preprocessed Fortran at 2 and 4 jobs, listed users first (a uses b's module, b uses c's; d
+// stands alone): a rerun runs the module scan's preprocessor only for the sources that may
+// compile, none at all when nothing changed, and still orders a chain whose far end changed.
+// The compiler is reached through a wrapper on PATH that logs each command.
+class IncrementalPreprocessedScan : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(IncrementalPreprocessedScan, ARerunScansOnlyWhatMayCompile) {
+  ZRV_NEED_TOOLS("gfortran");
+  scratch_dir dir;
+  mkdir(dir.path("bin").c_str(), 0755);
+  const std::string log = dir.path("gfortran.log");
+  write_file(dir.path("bin/gfortran"),
+             "#!/bin/sh\necho \"$*\" >> '" + log +
+                 "'\nPATH=/usr/local/bin:/usr/bin:/bin exec gfortran \"$@\"\n");
+  chmod(dir.path("bin/gfortran").c_str(), 0755);
+  const auto module = [](const char* name, const char* uses, const char* constant,
+                         const char* value) {
+    const std::string use = uses[0] != '\0' ? std::string("  use ") + uses + "\n" : "";
+    return std::string("module ") + name + "\n" + use +
+           "  implicit none\n#ifdef WIDE\n  integer, parameter :: " + constant +
+           " = 99\n#else\n  integer, parameter :: " + constant + " = " + value +
+           "\n#endif\nend module\n";
+  };
+  const std::map<std::string, std::string> first = {
+      {"a.F90", "subroutine a_user(x)\n  use bmod\n  integer :: x\n#ifdef WIDE\n  x = 0\n#else\n"
+                "  x = seven + base\n#endif\nend subroutine\n"},
+      {"b.F90", module("bmod", "cmod", "seven", "7")},
+      {"c.F90", module("cmod", "", "base", "3")},
+      {"d.F90", module("dmod", "", "alone", "5")},
+  };
+  for (const auto& [name, text] : first) edit(dir.path(name), text);
+  std::vector<std::string> names;
+  for (const auto& source : first) names.push_back(source.first);
+  const std::vector<std::string> words = {"a.F90", "b.F90", "c.F90", "d.F90", "-o", "chain"};
+  const auto build = [&](bool incremental) {
+    std::vector<std::string> argv = {ZRVBUILD_EXE, "-v"};
+    if (std::string(build_constants::configuration) == "standard") {
+      argv = {"/bin/sh", "-c", ". \"$1\" && shift && exec \"$@\"", "sh", ZRVBUILD_PROFILE,
+              ZRVBUILD_EXE, "-v"};
+    }
+    argv.insert(argv.end(), words.begin(), words.end());
+    std::vector<std::string> environment = {
+        "PATH=" + dir.path("bin") + ":/usr/local/bin:/usr/bin:/bin",
+        std::string("ZORVAN_HOME=") + ZRVBUILD_EXAMPLE_HOME,
+        std::string("ZRVBUILD_JOBS=") + GetParam()};
+    if (incremental) environment.push_back("ZRVBUILD_INCREMENTAL=1");
+    return run_program(argv, environment, dir.root);
+  };
+  const struct {
+    std::string name;
+    std::string text;
+    std::vector<std::string> compiled;
+    std::vector<std::string> scanned;
+  } steps[] = {
+      {"",
+       "",
+       {"a.F90", "b.F90", "c.F90", "d.F90", "link chain.zrv"},
+       {"a.F90", "b.F90", "c.F90", "d.F90"}},
+      {"", "", {}, {}},
+      {"d.F90", module("dmod", "", "alone", "6"), {"d.F90", "link chain.zrv"}, {"d.F90"}},
+      {"c.F90", module("cmod", "", "base", "4"),
+       {"c.F90", "b.F90", "a.F90", "link chain.zrv"}, {"a.F90", "b.F90", "c.F90"}},
+      {"", "", {}, {}},
+  };
+  for (const auto& step : steps) {
+    if (!step.name.empty()) edit(dir.path(step.name), step.text);
+    std::remove(log.c_str());
+    const process_result result = build(true);
+    ASSERT_EQ(0, result.status) << result.out << result.err;
+    EXPECT_EQ(as_set(step.compiled), as_set(commands_run(result.out))) << result.out;
+    std::set<std::string> scanned;
+    std::istringstream lines(read_file(log));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("-E ", 0) != 0) continue;
+      for (const std::string& name : names) {
+        if (line.find(name) != std::string::npos) scanned.insert(name);
+      }
+    }
+    EXPECT_EQ(as_set(step.scanned), scanned) << step.name << "\n" << read_file(log);
+    expect_clean_build_at_the_same_path(
+        dir.root, names, "chain.zrv", [&]() { return build(false); }, result.out);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalPreprocessedScan, ::testing::Values("2", "4"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string("jobs") + info.param;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Jobs, IncrementalToolchain, ::testing::Values("1", "4"),
                          [](const ::testing::TestParamInfo<const char*>& info) {
