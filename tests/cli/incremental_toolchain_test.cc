@@ -504,6 +504,45 @@ TEST(IncrementalToolchainJobs, ASkippedModuleStartsTheJobsWaitingForIt) {
 // stands alone): a rerun runs the module scan's preprocessor only for the sources that may
 // compile, none at all when nothing changed, and still orders a chain whose far end changed.
 // The compiler is reached through a wrapper on PATH that logs each command.
+// A chain of four listed users first (a uses b's module, b c's, c d's), at 4 jobs. d is compiled
+// again with its module file as it was, and b's body is edited: c and b may have to follow d, so
+// b waits for c; c is up to date once d has ended and ends as soon as it is considered, after b
+// was passed over; b must still start.
+TEST(IncrementalToolchainJobs, AJobPassedOverStartsOnceTheOneItWaitsForIsSkipped) {
+  ZRV_NEED_TOOLS("gfortran");
+  scratch_dir dir;
+  const auto module = [](const char* name, const char* used, const char* body) {
+    return std::string("module ") + name + "\n  use " + used + "\n  implicit none\ncontains\n" +
+           "  integer function " + name + "_value()\n    " + name + "_value = " + body +
+           "\n  end function\nend module\n";
+  };
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"a.f90", "subroutine a_user(x)\n  use bmod\n  integer :: x\n  x = bmod_value()\n"
+                "end subroutine\n"},
+      {"b.f90", module("bmod", "cmod", "cmod_value() + 1")},
+      {"c.f90", module("cmod", "dmod", "dmod_value() + 2")},
+      {"d.f90", "module dmod\n  implicit none\ncontains\n  integer function dmod_value()\n"
+                "    dmod_value = 3\n  end function\nend module\n"},
+  };
+  std::vector<std::string> names;
+  for (const auto& [name, text] : sources) {
+    edit(dir.path(name), text);
+    names.push_back(name);
+  }
+  const std::vector<std::string> words = {"a.f90", "b.f90", "c.f90", "d.f90", "-o", "chain"};
+  const process_result first = build_in(dir.root, words, "4", true);
+  ASSERT_EQ(0, first.status) << first.out << first.err;
+  edit(dir.path("d.f90"), sources[3].second + "! the module file stays as it is\n");
+  edit(dir.path("b.f90"), module("bmod", "cmod", "cmod_value() + 10"));
+  const process_result result = build_in(dir.root, words, "4", true);
+  ASSERT_EQ(0, result.status) << result.out << result.err;
+  EXPECT_EQ(as_set({"d.f90", "b.f90", "link chain.zrv"}), as_set(commands_run(result.out)))
+      << result.out;
+  expect_clean_build_at_the_same_path(
+      dir.root, names, "chain.zrv", [&]() { return build_in(dir.root, words, "4", false); },
+      result.out);
+}
+
 class IncrementalPreprocessedScan : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(IncrementalPreprocessedScan, ARerunScansOnlyWhatMayCompile) {
