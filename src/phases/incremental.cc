@@ -17,6 +17,7 @@
 #include "platform/wrappers.h"
 #include "run/messages.h"
 #include "text/build_record.h"
+#include "text/link_libraries.h"
 #include "text/program_words.h"
 #include "text/text_rules.h"
 
@@ -239,6 +240,37 @@ void lock_record() {
   }
 }
 
+// The library files that the -l requests of a link lead to through its -L directories: in the
+// first directory that holds any of a request's names, each of them it holds (the linker takes
+// one; a change of any reruns the link). A request found in no -L directory is one of the
+// linker's own libraries, which is not followed.
+std::vector<std::string> requested_library_files(const std::string& command_text) {
+  std::vector<std::string> words;
+  std::size_t start = 0;
+  while (start < command_text.size()) {
+    std::size_t end = command_text.find('\n', start);
+    if (end == std::string::npos) end = command_text.size();
+    for (const std::string& word : split_interpreter_words(command_text.substr(start, end - start)))
+      words.push_back(word);
+    start = end + 1;
+  }
+  const library_search search = link_library_search(words);
+  std::vector<std::string> files;
+  for (const std::vector<std::string>& names : search.requests) {
+    for (const std::string& directory : search.directories) {
+      bool found = false;
+      for (const std::string& name : names) {
+        const std::string path = path_in_directory(directory, name);
+        if (!read_file_facts(path).exists) continue;
+        files.push_back(path);
+        found = true;
+      }
+      if (found) break;
+    }
+  }
+  return files;
+}
+
 }  // namespace
 
 bool parse_incremental_request(const char* value, bool& on) {
@@ -384,6 +416,8 @@ void end_incremental_link(const std::string& product, const std::string& command
     for (const std::string& word : split_interpreter_words(lists)) {
       if (!starts_with(word, "-")) inputs.push_back(word);
     }
+    for (const std::string& library : requested_library_files(command_text))
+      inputs.push_back(library);
     record_entry entry;
     entry.digest = command_digest(command_text);
     entry.environment = environment;

@@ -122,6 +122,50 @@ TEST(IncrementalCli, TheLinkSaysWhyItRunsAndFollowsTheStripRequest) {
   }
 }
 
+// Libraries named by -l are followed through the -L directories: the first directory that holds
+// the library's files, each of those it holds; a library of the linker's own (found in no -L
+// directory) is not followed and does not keep the link from being skipped.
+TEST(IncrementalCli, LibrariesNamedByDashLAreInTheLinksRecord) {
+  fake_project p;
+  for (const char* directory : {"first", "second"}) mkdir(p.dir.path(directory).c_str(), 0755);
+  const auto library = [&p](const char* name, const char* text, long long seconds) {
+    write_file(p.dir.path(name), text);
+    const struct timespec times[2] = {{seconds, 5}, {seconds, 5}};
+    utimensat(AT_FDCWD, p.dir.path(name).c_str(), times, 0);
+  };
+  library("second/libstat.a", "one\n", 1000000100);
+  library("second/libstat.so", "shared\n", 1000000100);
+  library("second/exact.lib", "exact\n", 1000000100);
+  library("first/libexact.dll.a", "import\n", 1000000100);
+  const auto changed_lib = [&]() { library("second/libstat.a", "two\n", 1000000100); };
+  const auto changed_so = [&]() { library("second/libstat.so", "shared2\n", 1000000101); };
+  const auto changed_import = [&]() {
+    library("first/libexact.dll.a", "import2\n", 1000000102);
+  };
+  // exact.lib lies in a directory after the one where -lexact is found: not followed.
+  const auto changed_exact = [&]() { library("second/exact.lib", "exact2\n", 1000000102); };
+  const struct {
+    std::function<void()> before;
+    const char* link_line;
+  } runs[] = {
+      {nullptr, "linking a.zrv: a.zrv is not recorded"},
+      {nullptr, "a.zrv is up to date"},
+      {changed_lib, "linking a.zrv: second/libstat.a changed"},
+      {nullptr, "a.zrv is up to date"},
+      {changed_so, "linking a.zrv: second/libstat.so changed"},
+      {changed_import, "linking a.zrv: first/libexact.dll.a changed"},
+      {changed_exact, "a.zrv is up to date"},
+  };
+  for (const auto& run : runs) {
+    if (run.before) run.before();
+    const process_result result = p.build(
+        {"-v", "a.c", "-Lfirst", "-Lsecond", "-lstat", "-lexact", "-lnowhere"}, "1");
+    ASSERT_EQ(0, result.status) << result.err;
+    EXPECT_NE(std::string::npos, result.out.find(std::string("zrvbuild: ") + run.link_line + "\n"))
+        << run.link_line << "\n" << result.out;
+  }
+}
+
 // The programs behind the command's words, found through PATH as the shell finds them: a rerun
 // with the same ones skips; the name found in a directory searched earlier, a program file
 // replaced or a launcher in front of it replaced reruns the command and -v names the file.
