@@ -34,6 +34,9 @@ build_record sample_record() {
                                 {file_of("my obj.o", 900, 50 * second + 7, true),
                                  file_of("my src.c", 120, 40 * second + 3, false),
                                  file_of("/usr/include/x $#.h", 0, -5, false)});
+  recorded_file never_there;
+  never_there.name = "incA/x $#.h";
+  record["my obj.o"].files.push_back(never_there);
   record["mod.zrv"] = entry_of(command_digest("ld -o mod.zrv a.o"),
                                {file_of("mod.zrv", 1, 60 * second, true)});
   record["mod.zrv"].environment = {{"CPATH", "a dir:b\tdir"}, {"LIBRARY_PATH", ""}};
@@ -79,7 +82,13 @@ TEST(BuildRecord, DamagedForeignOrCutRecordsAreRefused) {
       "zrvbuild build record 1\nend 0\n",
       // Version 2 recorded no programs: its entries cannot tell another compiler.
       "zrvbuild build record 2\nend 0\n",
-      "zrvbuild build record 4\nend 0\n",
+      // Version 3 recorded no files looked for in vain: its entries cannot tell a header put
+      // in a directory searched earlier.
+      "zrvbuild build record 3\nend 0\n",
+      "zrvbuild build record 5\nend 0\n",
+      // A file looked for in vain before any entry, or without a name.
+      "zrvbuild build record 4\nabsent a.h\nend 0\n",
+      std::string(whole).replace(whole.find("absent incA/x $#.h"), 18, "absent "),
       // A program after the entry's files, or with a field missing.
       std::string(whole).insert(whole.find('\n', whole.find("made 1 ")) + 1, "program 1 2 3 4 5\tcc\n"),
       std::string(whole).replace(whole.find("program 70"), 11, "program 70\t"),
@@ -279,6 +288,24 @@ TEST(BuildRecord, WhyAnOutputIsNotUpToDate) {
                                             file_of("b.h", 30, start + second, false)});
   EXPECT_EQ("b.h has a time not before this run",
             stale_reason(&ahead, "D", {}, {facts(10, start + 5), facts(30, start + second)}, start));
+}
+
+// A file looked for in vain keeps the output up to date while it stays absent; once it exists
+// (of any size or time), the output is rebuilt.
+TEST(BuildRecord, AFileLookedForInVainThatAppearsRebuilds) {
+  const long long start = 1000 * second + 1;
+  recorded_file earlier;
+  earlier.name = "inc1/cfg.h";
+  const record_entry entry = entry_of("D", {file_of("a.o", 10, 900 * second + 5, true),
+                                            file_of("inc2/cfg.h", 30, 700 * second + 5, false),
+                                            earlier});
+  std::vector<file_facts> now = {entry.files[0].facts, entry.files[1].facts, file_facts()};
+  EXPECT_EQ("", stale_reason(&entry, "D", {}, now, start));
+  now[2] = entry.files[1].facts;
+  EXPECT_EQ("inc1/cfg.h appeared", stale_reason(&entry, "D", {}, now, start));
+  now[2] = file_facts();
+  now[2].exists = true;
+  EXPECT_EQ("inc1/cfg.h appeared", stale_reason(&entry, "D", {}, now, start));
 }
 
 // A compile up to date now is surely skipped unless a compile that runs may write what it read.

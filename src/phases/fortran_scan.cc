@@ -424,6 +424,8 @@ std::string path_in_directory(const std::string& directory, const std::string& n
   return path_in(directory, name);
 }
 
+std::string directory_part(const std::string& name) { return directory_of(name); }
+
 void follow_includes(fortran_scan& scan, const std::string& source, const fortran_reading& reading,
                      const fortran_file_reader& read) {
   struct pending_include {

@@ -52,6 +52,9 @@ std::vector<std::string> module_search_directories(const fortran_reading& readin
 // The name of a file in a directory ("" the current one), as the compiler writes it.
 std::string path_in_directory(const std::string& directory, const std::string& name);
 
+// The directory part of a file name, "" for a name without one.
+std::string directory_part(const std::string& name);
+
 // ".f" and ".F" sources are fixed form; "f90" and ".F90" ones free form.
 bool is_fixed_form_fortran(const std::string& source);
 // ".F" and ".F90" sources go through the preprocessor.

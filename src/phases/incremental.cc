@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "phases/fortran_scan.h"
+#include "phases/include_shadowing.h"
 #include "platform/file_facts.h"
 #include "platform/interpreter.h"
 #include "platform/interrupts.h"
@@ -134,18 +135,23 @@ std::string dependency_options(const planned_command& step) {
 
 // What a plain Fortran source reads and writes, as its compiler finds them: the source, the
 // files of its include lines (beside it, then in each -I directory), the module files of the
-// modules it uses (the first directory that holds one), and the module files it writes. False
-// when the text does not tell (an include that cannot be followed, an unreadable source).
+// modules it uses (the first directory that holds one), and the module files it writes; absent:
+// the files looked for in vain before those found. False when the text does not tell (an include
+// that cannot be followed, an unreadable source).
 bool scan_plain_fortran(const planned_command& step, std::vector<std::string>& made,
-                        std::vector<std::string>& read) {
+                        std::vector<std::string>& read, std::vector<std::string>& absent) {
   const fortran_reading reading = reading_of(step);
   std::string text;
   std::string reason;
   if (!read_file_text(step.name, read_use::own_file, text, reason)) return false;
   read.push_back(step.name);
   fortran_scan scan = scan_fortran_text(text, reading.fixed_form, false);
-  follow_includes(scan, step.name, reading, [&read](const std::string& path, std::string& body) {
-    if (!read_file_facts(path).exists) return false;
+  follow_includes(scan, step.name, reading,
+                  [&read, &absent](const std::string& path, std::string& body) {
+    if (!read_file_facts(path).exists) {
+      absent.push_back(path);
+      return false;
+    }
     std::string reason;
     const bool whole = read_file_text(path, read_use::own_file, body, reason);
     if (whole) read.push_back(path);
@@ -157,15 +163,22 @@ bool scan_plain_fortran(const planned_command& step, std::vector<std::string>& m
     const std::vector<std::string> files = module_file_names(name);
     // The directory of the first file found holds the module; a module found nowhere is one
     // of the compiler's own.
+    std::vector<std::string> missed;
     for (const std::string& directory : directories) {
       bool found = false;
       for (const std::string& file : files) {
         const std::string path = path_in_directory(directory, file);
-        if (!read_file_facts(path).exists) continue;
+        if (!read_file_facts(path).exists) {
+          missed.push_back(path);
+          continue;
+        }
         read.push_back(path);
         found = true;
       }
-      if (found) break;
+      if (found) {
+        absent.insert(absent.end(), missed.begin(), missed.end());
+        break;
+      }
     }
   }
   for (const std::string& name : scan.defines) {
@@ -218,6 +231,19 @@ bool add_files(const std::vector<std::string>& names, bool made, long long start
   return true;
 }
 
+// Adds each name once as a file looked for in vain, unless it exists now: one that exists was
+// passed over for another reason (a header named in angle brackets beside the source).
+void add_absent_files(const std::vector<std::string>& names, std::set<std::string>& seen,
+                      record_entry& entry) {
+  for (const std::string& name : names) {
+    if (seen.count(name) != 0 || read_file_facts(name).exists) continue;
+    seen.insert(name);
+    recorded_file file;
+    file.name = name;
+    entry.files.push_back(file);
+  }
+}
+
 // One incremental run at a time in a directory: each reads the record at its start and writes it
 // whole, so a second run waits for the first to end instead of writing over its entries. A lock
 // that cannot be had at all (a directory not writable, whose record cannot be written either; a
@@ -242,9 +268,11 @@ void lock_record() {
 
 // The library files that the -l requests of a link lead to through its -L directories: in the
 // first directory that holds any of a request's names, each of them it holds (the linker takes
-// one; a change of any reruns the link). A request found in no -L directory is one of the
-// linker's own libraries, which is not followed.
-std::vector<std::string> requested_library_files(const std::string& command_text) {
+// one; a change of any reruns the link); absent: the names looked for in vain up to that
+// directory. A request found in no -L directory is one of the linker's own
+// libraries, which is not followed.
+std::vector<std::string> requested_library_files(const std::string& command_text,
+                                                 std::vector<std::string>& absent) {
   std::vector<std::string> words;
   std::size_t start = 0;
   while (start < command_text.size()) {
@@ -257,15 +285,22 @@ std::vector<std::string> requested_library_files(const std::string& command_text
   const library_search search = link_library_search(words);
   std::vector<std::string> files;
   for (const std::vector<std::string>& names : search.requests) {
+    std::vector<std::string> missed;
     for (const std::string& directory : search.directories) {
       bool found = false;
       for (const std::string& name : names) {
         const std::string path = path_in_directory(directory, name);
-        if (!read_file_facts(path).exists) continue;
+        if (!read_file_facts(path).exists) {
+          missed.push_back(path);
+          continue;
+        }
         files.push_back(path);
         found = true;
       }
-      if (found) break;
+      if (found) {
+        absent.insert(absent.end(), missed.begin(), missed.end());
+        break;
+      }
     }
   }
   return files;
@@ -365,13 +400,17 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
   drop_dependency_file(state);
   std::vector<std::string> targets;
   std::vector<std::string> prerequisites;
+  std::vector<std::string> absent;
   // A compiler that wrote no list, or a list without the source, cannot be followed.
   const bool listed =
       status == 0 &&
       (read_by_own_scan(step)
-           ? scan_plain_fortran(step, targets, prerequisites)
+           ? scan_plain_fortran(step, targets, prerequisites, absent)
            : readable && parse_dependency_output(text, targets, prerequisites)) &&
       !prerequisites.empty();
+  if (listed && !read_by_own_scan(step))
+    absent = include_shadowing_candidates(split_interpreter_words(step.command), step.name,
+                                          prerequisites);
   if (listed) {
     record_entry entry;
     entry.digest = command_digest(step.command);
@@ -381,6 +420,7 @@ void end_incremental_compile(const planned_command& step, incremental_compile& s
     targets.insert(targets.begin(), step.output);
     if (add_files(targets, true, state.started, seen, entry) &&
         add_files(prerequisites, false, state.started, seen, entry)) {
+      add_absent_files(absent, seen, entry);
       for (const recorded_file& file : entry.files) {
         if (file.made) made_in_run[file.name] = file.facts;
       }
@@ -416,7 +456,8 @@ void end_incremental_link(const std::string& product, const std::string& command
     for (const std::string& word : split_interpreter_words(lists)) {
       if (!starts_with(word, "-")) inputs.push_back(word);
     }
-    for (const std::string& library : requested_library_files(command_text))
+    std::vector<std::string> absent;
+    for (const std::string& library : requested_library_files(command_text, absent))
       inputs.push_back(library);
     record_entry entry;
     entry.digest = command_digest(command_text);
@@ -425,6 +466,7 @@ void end_incremental_link(const std::string& product, const std::string& command
     std::set<std::string> seen;
     if (add_files({product}, true, started, seen, entry) &&
         add_files(inputs, false, started, seen, entry)) {
+      add_absent_files(absent, seen, entry);
       record[product] = entry;
       record_changed = true;
     }

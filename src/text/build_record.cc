@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <set>
 
-const char* const build_record_header = "zrvbuild build record 3";
+const char* const build_record_header = "zrvbuild build record 4";
 
 const char* const tool_environment_names[] = {
     "CPATH",           "C_INCLUDE_PATH",      "CPLUS_INCLUDE_PATH", "OBJC_INCLUDE_PATH",
@@ -99,7 +99,7 @@ std::string build_record_text(const build_record& record) {
     for (const recorded_file& file : entry.programs)
       writable = writable && writable_name(file.name) && file.facts.exists;
     for (const recorded_file& file : entry.files)
-      writable = writable && writable_name(file.name) && file.facts.exists;
+      writable = writable && writable_name(file.name) && (file.facts.exists || !file.made);
     for (const auto& [name, value] : entry.environment)
       writable = writable && writable_name(name) && name.find(' ') == std::string::npos &&
                  value.find_first_of("\n\r") == std::string::npos;
@@ -107,8 +107,12 @@ std::string build_record_text(const build_record& record) {
     text += "entry " + entry.digest + "\t" + output + "\n";
     for (const auto& [name, value] : entry.environment) text += "env " + name + "\t" + value + "\n";
     for (const recorded_file& file : entry.programs) text += "program " + file_line(file);
-    for (const recorded_file& file : entry.files)
-      text += (file.made ? "made " : "file ") + file_line(file);
+    for (const recorded_file& file : entry.files) {
+      if (!file.facts.exists)
+        text += "absent " + file.name + "\n";
+      else
+        text += (file.made ? "made " : "file ") + file_line(file);
+    }
     ++entries;
   }
   return text + "end " + std::to_string(entries) + "\n";
@@ -159,6 +163,11 @@ bool parse_build_record(const std::string& text, build_record& record) {
       recorded_file file;
       file.made = word == "made";
       if (current == nullptr || !parse_file_line(rest, file)) return false;
+      current->files.push_back(file);
+    } else if (word == "absent") {
+      recorded_file file;
+      file.name = rest;
+      if (current == nullptr || !writable_name(file.name)) return false;
       current->files.push_back(file);
     } else if (word == "end") {
       long long count = 0;
@@ -280,6 +289,11 @@ std::string stale_reason(const record_entry* entry, const std::string& digest,
   if (entry->files.empty() || now.size() != entry->files.size()) return "not recorded";
   for (std::size_t i = 0; i < now.size(); ++i) {
     const recorded_file& then = entry->files[i];
+    // A file the command looked for in vain, where one found now would come first.
+    if (!then.facts.exists) {
+      if (now[i].exists) return then.name + " appeared";
+      continue;
+    }
     if (!now[i].exists) return then.name + " is missing";
     if (!same_file_facts(now[i], then.facts)) return then.name + " changed";
     if (!then.made && !facts_trusted(now[i], run_start))

@@ -64,10 +64,11 @@ std::string command_digest(const std::string& command);
 
 // The record's text: the header, then for each output a line "entry DIGEST<TAB>OUTPUT" and for
 // each variable of its environment "env NAME<TAB>VALUE", for each of its programs
-// "program FACTS<TAB>PATH", for each of its files "made FACTS<TAB>NAME" (written by the command)
-// or "file FACTS<TAB>NAME" (read by it), FACTS being "SIZE TIME CHANGE_TIME DEVICE INODE", then
-// "end N" with the number of entries. Names
-// holding a tab or a line end cannot be written; their entries are left out.
+// "program FACTS<TAB>PATH", for each of its files "made FACTS<TAB>NAME" (written by the command),
+// "file FACTS<TAB>NAME" (read by it) or "absent NAME" (looked for in vain where it would have
+// come first: a file whose facts say it does not exist), FACTS being "SIZE TIME CHANGE_TIME
+// DEVICE INODE", then "end N" with the number of entries. Names holding a tab or a line end
+// cannot be written; their entries are left out.
 std::string build_record_text(const build_record& record);
 
 // Reads a record's text; false, with record empty, for anything but a whole record of this
@@ -94,7 +95,8 @@ bool facts_trusted(const file_facts& facts, long long start);
 // naming the file found now, else the recorded one;
 // programs: the files the words lead to now, with their facts), or a
 // file of the entry that is missing or changed (any of its facts differs; content is never
-// read), or an input whose time is not trusted. now holds the facts of the entry's files at this moment, in the entry's
+// read), a file looked for in vain that exists now ("inc1/cfg.h appeared"), or an input whose
+// time is not trusted. now holds the facts of the entry's files at this moment, in the entry's
 // order.
 std::string stale_reason(const record_entry* entry, const std::string& digest,
                          const tool_environment& environment, const std::vector<file_facts>& now,

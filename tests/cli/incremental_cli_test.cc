@@ -123,8 +123,9 @@ TEST(IncrementalCli, TheLinkSaysWhyItRunsAndFollowsTheStripRequest) {
 }
 
 // Libraries named by -l are followed through the -L directories: the first directory that holds
-// the library's files, each of those it holds; a library of the linker's own (found in no -L
-// directory) is not followed and does not keep the link from being skipped.
+// the library's files, each of those it holds, and the names looked for in vain before it; a
+// library of the linker's own (found in no -L directory) is not followed and does not keep the
+// link from being skipped.
 TEST(IncrementalCli, LibrariesNamedByDashLAreInTheLinksRecord) {
   fake_project p;
   for (const char* directory : {"first", "second"}) mkdir(p.dir.path(directory).c_str(), 0755);
@@ -144,6 +145,7 @@ TEST(IncrementalCli, LibrariesNamedByDashLAreInTheLinksRecord) {
   };
   // exact.lib lies in a directory after the one where -lexact is found: not followed.
   const auto changed_exact = [&]() { library("second/exact.lib", "exact2\n", 1000000102); };
+  const auto shadowing = [&]() { library("first/libstat.a", "earlier\n", 1000000103); };
   const struct {
     std::function<void()> before;
     const char* link_line;
@@ -155,6 +157,8 @@ TEST(IncrementalCli, LibrariesNamedByDashLAreInTheLinksRecord) {
       {changed_so, "linking a.zrv: second/libstat.so changed"},
       {changed_import, "linking a.zrv: first/libexact.dll.a changed"},
       {changed_exact, "a.zrv is up to date"},
+      // A library put into a directory searched before the one that held it.
+      {shadowing, "linking a.zrv: first/libstat.a appeared"},
   };
   for (const auto& run : runs) {
     if (run.before) run.before();

@@ -543,6 +543,64 @@ TEST(IncrementalToolchainJobs, AJobPassedOverStartsOnceTheOneItWaitsForIsSkipped
       result.out);
 }
 
+// A header or Fortran include of the same name put into a directory searched before the one
+// that held it rebuilds what read it, which then reads the new one; removed again, the old one.
+TEST(IncrementalToolchainJobs, AFileInADirectorySearchedEarlierRebuilds) {
+  ZRV_NEED_TOOLS("gcc", "gfortran");
+  scratch_dir dir;
+  for (const char* directory : {"inc1", "inc2"}) mkdir(dir.path(directory).c_str(), 0755);
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"inc2/cfg.h", "#define WIDTH 2\n"},
+      {"inc2/sizes.inc", "      integer, parameter :: wide = 3\n"},
+      {"a.c", "#include \"cfg.h\"\nint a_width(void) { return WIDTH; }\n"},
+      {"fixed.f", "      subroutine fixed(n)\n      include 'sizes.inc'\n      integer n\n"
+                  "      n = wide\n      end\n"},
+  };
+  for (const auto& [name, text] : sources) edit(dir.path(name), text);
+  const std::vector<std::string> words = {"a.c", "fixed.f", "-Iinc1", "-Iinc2", "-o", "shadow"};
+  std::vector<std::string> names;
+  for (const auto& source : sources) names.push_back(source.first);
+  const struct {
+    const char* name;
+    const char* text;  // nullptr: removed
+    std::vector<std::string> expected;
+    const char* reason;
+  } steps[] = {
+      {"", "", {"a.c", "fixed.f", "link shadow.zrv"}, ""},
+      {"inc1/cfg.h", "#define WIDTH 7\n", {"a.c", "link shadow.zrv"},
+       "zrvbuild: compiling a.c: inc1/cfg.h appeared"},
+      {"inc1/sizes.inc", "      integer, parameter :: wide = 30\n",
+       {"fixed.f", "link shadow.zrv"}, "zrvbuild: compiling fixed.f: inc1/sizes.inc appeared"},
+      {"inc1/cfg.h", nullptr, {"a.c", "link shadow.zrv"},
+       "zrvbuild: compiling a.c: inc1/cfg.h is missing"},
+      {"", "", {}, ""},
+  };
+  for (const auto& step : steps) {
+    std::vector<std::string> present = names;
+    if (step.text == nullptr)
+      ASSERT_EQ(0, std::remove(dir.path(step.name).c_str()));
+    else if (std::string(step.name) != "")
+      edit(dir.path(step.name), step.text);
+    for (const char* extra : {"inc1/cfg.h", "inc1/sizes.inc"}) {
+      if (file_exists(dir.path(extra))) present.push_back(extra);
+    }
+    // The run that rebuilds, then one at 2 jobs that finds everything up to date.
+    for (const char* jobs : {"1", "2"}) {
+      const process_result result = build_in(dir.root, words, jobs, true);
+      ASSERT_EQ(0, result.status) << result.out << result.err;
+      if (std::string(jobs) == "1") {
+        EXPECT_EQ(as_set(step.expected), as_set(commands_run(result.out))) << result.out;
+        EXPECT_NE(std::string::npos, result.out.find(step.reason)) << result.out;
+      } else {
+        EXPECT_TRUE(commands_run(result.out).empty()) << result.out;
+      }
+    }
+    expect_clean_build_at_the_same_path(
+        dir.root, present, "shadow.zrv", [&]() { return build_in(dir.root, words, "1", false); },
+        step.name);
+  }
+}
+
 class IncrementalPreprocessedScan : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(IncrementalPreprocessedScan, ARerunScansOnlyWhatMayCompile) {
