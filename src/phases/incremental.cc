@@ -133,6 +133,31 @@ std::string dependency_options(const planned_command& step) {
   return read_by_own_scan(step) ? "" : " -MD -MF ";
 }
 
+// Looks for names in each of directories in turn: each of them that the first directory holding
+// any of them holds goes to found, and each looked for in vain up to there to absent. Nothing is
+// added when no directory holds one.
+void search_first_directory(const std::vector<std::string>& directories,
+                            const std::vector<std::string>& names, std::vector<std::string>& found,
+                            std::vector<std::string>& absent) {
+  std::vector<std::string> missed;
+  for (const std::string& directory : directories) {
+    bool any = false;
+    for (const std::string& name : names) {
+      const std::string path = path_in_directory(directory, name);
+      if (!read_file_facts(path).exists) {
+        missed.push_back(path);
+        continue;
+      }
+      found.push_back(path);
+      any = true;
+    }
+    if (any) {
+      absent.insert(absent.end(), missed.begin(), missed.end());
+      return;
+    }
+  }
+}
+
 // What a plain Fortran source reads and writes, as its compiler finds them: the source, the
 // files of its include lines (beside it, then in each -I directory), the module files of the
 // modules it uses (the first directory that holds one), and the module files it writes; absent:
@@ -163,23 +188,7 @@ bool scan_plain_fortran(const planned_command& step, std::vector<std::string>& m
     const std::vector<std::string> files = module_file_names(name);
     // The directory of the first file found holds the module; a module found nowhere is one
     // of the compiler's own.
-    std::vector<std::string> missed;
-    for (const std::string& directory : directories) {
-      bool found = false;
-      for (const std::string& file : files) {
-        const std::string path = path_in_directory(directory, file);
-        if (!read_file_facts(path).exists) {
-          missed.push_back(path);
-          continue;
-        }
-        read.push_back(path);
-        found = true;
-      }
-      if (found) {
-        absent.insert(absent.end(), missed.begin(), missed.end());
-        break;
-      }
-    }
+    search_first_directory(directories, files, read, absent);
   }
   for (const std::string& name : scan.defines) {
     for (const std::string& file : module_file_names(name)) {
@@ -284,25 +293,8 @@ std::vector<std::string> requested_library_files(const std::string& command_text
   }
   const library_search search = link_library_search(words);
   std::vector<std::string> files;
-  for (const std::vector<std::string>& names : search.requests) {
-    std::vector<std::string> missed;
-    for (const std::string& directory : search.directories) {
-      bool found = false;
-      for (const std::string& name : names) {
-        const std::string path = path_in_directory(directory, name);
-        if (!read_file_facts(path).exists) {
-          missed.push_back(path);
-          continue;
-        }
-        files.push_back(path);
-        found = true;
-      }
-      if (found) {
-        absent.insert(absent.end(), missed.begin(), missed.end());
-        break;
-      }
-    }
-  }
+  for (const std::vector<std::string>& names : search.requests)
+    search_first_directory(search.directories, names, files, absent);
   return files;
 }
 
