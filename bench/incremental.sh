@@ -4,7 +4,8 @@
 # a clean build; a rerun with nothing changed, against ninja's rerun of the same sources built
 # through the CMake package; and a rerun after a change to the body of one Fortran source,
 # against that file's compile and the link run on their own (and ninja's rebuild); and a rerun of
-# 30 preprocessed Fortran modules with nothing changed at two jobs against one. Prints a
+# 30 preprocessed Fortran modules with nothing changed at two jobs against one, and of a
+# BLAS-like library of fixed-form sources (.f and .F) at one and two jobs against ninja. Prints a
 # Markdown table (medians of hyperfine runs) and the ratios next to their goals; nothing is
 # asserted.
 #
@@ -136,12 +137,58 @@ hyperfine --style none --warmup 2 --runs "$runs" --export-json f90.json \
   -n "30 .F90, one job" "ZRVBUILD_JOBS=1 sh f90_rerun.sh" \
   -n "30 .F90, two jobs" "ZRVBUILD_JOBS=2 sh f90_rerun.sh" >/dev/null
 
+# A library like the reference BLAS: 160 fixed-form sources without modules, one of them with
+# __func__ in a comment line, as .f and as .F; the no-op rerun at one and two jobs against
+# ninja's no-op of the same sources through the CMake package.
+for suffix in f F; do
+  mkdir "blas_$suffix"
+  blas_sources=()
+  for i in $(seq 1 160); do
+    {
+      echo "      subroutine b$i(n, x)"
+      if [ "$i" -eq 1 ]; then echo "*     __func__ names the caller in C"; fi
+      echo "      integer n, i"
+      echo "      double precision x(n)"
+      echo "      do 10 i = 1, n"
+      echo "         x(i) = x(i) * $i.0d0"
+      echo "   10 continue"
+      echo "      end"
+    } >"blas_$suffix/b$i.$suffix"
+    blas_sources+=("b$i.$suffix")
+  done
+  touch -d '1 hour ago' "blas_$suffix"/*."$suffix"
+  {
+    echo "cmake_minimum_required(VERSION 3.22)"
+    echo "project(blas_bench C CXX Fortran)"
+    echo "find_package(zrvbuild REQUIRED)"
+    echo "zrvbuild_add_module(blas SOURCES ${blas_sources[*]})"
+  } >"blas_$suffix/CMakeLists.txt"
+  cmake -G Ninja -S "blas_$suffix" -B "blas_$suffix/ninja" "-DCMAKE_PREFIX_PATH=$work/prefix" >/dev/null
+  ninja -C "blas_$suffix/ninja" >/dev/null
+  (cd "blas_$suffix" && ZRVBUILD_JOBS=2 "$zrvbuild" "${blas_sources[@]}" -o blas >/dev/null)
+  {
+    printf 'cd blas_%s && exec' "$suffix"
+    printf ' %s' "$zrvbuild" "${blas_sources[@]}" -o blas
+    echo
+  } >"blas_${suffix}_rerun.sh"
+  hyperfine --style none --warmup 2 --runs "$runs" --export-json "blas_$suffix.json" \
+    -n "one job" "ZRVBUILD_JOBS=1 sh blas_${suffix}_rerun.sh" \
+    -n "two jobs" "ZRVBUILD_JOBS=2 sh blas_${suffix}_rerun.sh" \
+    -n "ninja" "ninja -C blas_$suffix/ninja" >/dev/null
+done
+
 median() { jq -r --arg name "$2" '.results[] | select(.command == $name) | .median' "$1"; }
 zrv_noop=$(median noop.json "zrvbuild no-op")
 ninja_noop=$(median noop.json "ninja no-op")
 zrv_change=$(median change.json "zrvbuild, one body changed")
 ninja_change=$(median change.json "ninja, one body changed")
 direct=$(median change.json "that compile and the link run directly")
+blas_f_one=$(median blas_f.json "one job")
+blas_f_two=$(median blas_f.json "two jobs")
+blas_f_ninja=$(median blas_f.json "ninja")
+blas_F_one=$(median blas_F.json "one job")
+blas_F_two=$(median blas_F.json "two jobs")
+blas_F_ninja=$(median blas_F.json "ninja")
 f90_one=$(median f90.json "30 .F90, one job")
 f90_two=$(median f90.json "30 .F90, two jobs")
 ms() { echo "scale=1; 1000 * $1 / 1" | bc; }
@@ -158,6 +205,8 @@ cat <<TABLE
 | that compile and the link run directly | $(ms "$direct") |
 | no-op of 30 .F90 modules, one job | $(ms "$f90_one") |
 | no-op of 30 .F90 modules, two jobs | $(ms "$f90_two") |
+| no-op of 160 .f (BLAS-like), one job / two jobs / ninja | $(ms "$blas_f_one") / $(ms "$blas_f_two") / $(ms "$blas_f_ninja") |
+| no-op of 160 .F (BLAS-like), one job / two jobs / ninja | $(ms "$blas_F_one") / $(ms "$blas_F_two") / $(ms "$blas_F_ninja") |
 
 | ratio | figure | goal |
 |---|---|---|
@@ -165,4 +214,6 @@ cat <<TABLE
 | no-op / ninja no-op | $(ratio "$zrv_noop" "$ninja_noop") | at most 1.2 |
 | one change / its compile and link | $(ratio "$zrv_change" "$direct") | at most 1.1 |
 | 30 .F90 no-op, two jobs / one job | $(ratio "$f90_two" "$f90_one") | at most 1.2 |
+| 160 .f no-op / ninja's, one job; two jobs | $(ratio "$blas_f_one" "$blas_f_ninja"); $(ratio "$blas_f_two" "$blas_f_ninja") | at most 1.2 |
+| 160 .F no-op / ninja's, one job; two jobs | $(ratio "$blas_F_one" "$blas_F_ninja"); $(ratio "$blas_F_two" "$blas_F_ninja") | at most 1.2 |
 TABLE
