@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <set>
 
 const char* const build_record_header = "zrvbuild build record 4";
@@ -317,32 +318,52 @@ bool is_module_file_name(const std::string& name) {
 std::vector<bool> surely_skipped(const std::vector<const record_entry*>& entries,
                                  const std::vector<bool>& up_to_date) {
   std::vector<bool> sure(entries.size(), false);
-  for (std::size_t i = 0; i < entries.size(); ++i) sure[i] = up_to_date[i] && entries[i] != nullptr;
-  // A compile that may run may remake what it made, and so make those that read it run in
-  // turn: repeated until no more compile may run.
-  for (bool changed = true; changed;) {
-    changed = false;
-    std::set<std::string> made_by_sure;
-    std::set<std::string> made_by_others;
-    bool any_runs = false;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      any_runs = any_runs || !sure[i];
-      if (entries[i] == nullptr) continue;
-      for (const recorded_file& file : entries[i]->files) {
-        if (file.made) (sure[i] ? made_by_sure : made_by_others).insert(file.name);
+  bool any_runs = false;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    sure[i] = up_to_date[i] && entries[i] != nullptr;
+    any_runs = any_runs || !sure[i];
+  }
+  std::set<std::string> made_by_sure;
+  std::map<std::string, std::vector<std::size_t>> readers;  // of each file, among the sure ones
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i] == nullptr) continue;
+    for (const recorded_file& file : entries[i]->files) {
+      if (file.made) {
+        if (sure[i]) made_by_sure.insert(file.name);
+      } else if (sure[i]) {
+        readers[file.name].push_back(i);
       }
     }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (!sure[i]) continue;
-      for (const recorded_file& file : entries[i]->files) {
-        if (file.made) continue;
-        if (made_by_others.count(file.name) != 0 ||
-            (any_runs && is_module_file_name(file.name) && made_by_sure.count(file.name) == 0)) {
-          sure[i] = false;
-          changed = true;
-          break;
-        }
-      }
+  }
+  // A compile that may run may remake what it made, and so make those that read it run in
+  // turn, along whole chains: each compile found to be unsure is taken up once, so the cost
+  // grows with the files of all entries, not with the depth of a chain.
+  std::vector<std::size_t> unsure;
+  const auto make_unsure = [&sure, &unsure](std::size_t i) {
+    if (!sure[i]) return;
+    sure[i] = false;
+    unsure.push_back(i);
+  };
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!sure[i]) {
+      unsure.push_back(i);
+      continue;
+    }
+    // A module file no compile surely skipped made may be made by one that runs.
+    for (const recorded_file& file : entries[i]->files) {
+      if (any_runs && !file.made && is_module_file_name(file.name) &&
+          made_by_sure.count(file.name) == 0)
+        make_unsure(i);
+    }
+  }
+  for (std::size_t next = 0; next < unsure.size(); ++next) {
+    const record_entry* entry = entries[unsure[next]];
+    if (entry == nullptr) continue;
+    for (const recorded_file& file : entry->files) {
+      if (!file.made) continue;
+      const auto found = readers.find(file.name);
+      if (found == readers.end()) continue;
+      for (std::size_t reader : found->second) make_unsure(reader);
     }
   }
   return sure;
